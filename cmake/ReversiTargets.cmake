@@ -1,0 +1,43 @@
+# Compile options shared by every target of the project.
+add_library(reversi_options INTERFACE)
+target_compile_options(reversi_options INTERFACE -Wall -Wextra -Wpedantic)
+target_include_directories(reversi_options INTERFACE
+    ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
+if(REVERSI_WERROR)
+    target_compile_options(reversi_options INTERFACE -Werror)
+endif()
+if(REVERSI_SANITIZE)
+    set(_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_compile_options(reversi_options INTERFACE ${_san})
+    target_link_options(reversi_options INTERFACE ${_san})
+endif()
+
+# A static library made of every .cpp file in DIR, linked to the given dependencies.
+function(reversi_add_library name dir)
+    file(GLOB _sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
+    add_library(${name} STATIC ${_sources})
+    target_link_libraries(${name} PUBLIC reversi_options ${ARGN})
+endfunction()
+
+# A program in src/<dir>: main.cpp becomes the executable, every other source goes into
+# the library <dir>_lib. Folders that do not exist yet are skipped.
+function(reversi_add_program dir exe)
+    set(_root ${PROJECT_SOURCE_DIR}/src/${dir})
+    if(NOT EXISTS ${_root}/main.cpp)
+        return()
+    endif()
+    file(GLOB _sources CONFIGURE_DEPENDS ${_root}/*.cpp)
+    list(REMOVE_ITEM _sources ${_root}/main.cpp)
+    set(_deps)
+    foreach(_dep ${ARGN})
+        if(TARGET ${_dep})
+            list(APPEND _deps ${_dep})
+        endif()
+    endforeach()
+    add_library(${dir}_lib STATIC ${_sources})
+    target_link_libraries(${dir}_lib PUBLIC reversi_options ${_deps})
+    add_executable(${exe} ${_root}/main.cpp)
+    target_link_libraries(${exe} PRIVATE ${dir}_lib)
+    set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAMS ${exe})
+    set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAM_LIBS ${dir}_lib)
+endfunction()

@@ -1,0 +1,1 @@
+#include "opta/Opta.hpp"
