@@ -101,3 +101,42 @@ std::istream& operator>>(std::istream& is, Direction& direction) {
     }
     return is;
 }
+
+Map::Map() = default;
+Map::~Map() = default;
+
+bool Map::loadFromFile(const std::string&) {
+    return false;
+}
+
+bool Map::loadFromString(const std::string&) {
+    return false;
+}
+
+std::uint32_t Map::getTotalTiles() const {
+    return m_tiles ? m_height * m_width : 0;
+}
+
+Square Map::getTile(map_axis, map_axis) const {
+    return Square::NONE;
+}
+
+Square Map::getDirectNeighbour(map_axis, map_axis, Direction) const {
+    return Square::NONE;
+}
+
+bool Map::affectedByTransition(map_axis, map_axis) const {
+    return false;
+}
+
+bool Map::readTransition(std::istream&, Transition&) const {
+    return false;
+}
+
+std::istream& operator>>(std::istream& is, Map&) {
+    return is;
+}
+
+std::ostream& operator<<(std::ostream& os, const Map&) {
+    return os;
+}
