@@ -141,6 +141,17 @@ public:
     friend std::ostream& operator<<(std::ostream& os, const Map& map);
 
 private:
+    enum class TransitionRead { READ, END, FAILED };
+
+    bool readFrom(std::istream& is);
+    TransitionRead readTransitionItem(std::istream& is, Transition& out) const;
+    bool checkHeader() const;
+    bool hasValidDimensions() const;
+    bool readTiles(std::istream& is, std::uint32_t& bonusTiles);
+    bool checkBonusSums(std::uint32_t bonusTiles) const;
+    bool readTransitions(std::istream& is);
+    bool checkDuplicateEnds() const;
+
     bool m_isValid = false;
     std::string m_name = "default";
     std::uint32_t m_players = 0;
