@@ -35,6 +35,17 @@ TEST(BoardMoves, CapturesFlipTheLineAndCheckModeChangesNothing) {
     // Next to one's own stone with nothing between captures nothing.
     EXPECT_FALSE(play(*board, P2, 5, 0));
     EXPECT_TRUE(board->invariantsHold());
+
+    // Every direction is walked on the board as it was before the move.
+    auto both = BoardProbe::fromText(R"(2 0 0 0 3 5
+0 0 1 0 0
+1 2 0 2 1
+0 0 0 0 0
+)");
+    ASSERT_TRUE(both);
+    EXPECT_TRUE(play(*both, P1, 2, 1));
+    EXPECT_EQ(both->grid(), "00100\n11111\n00000\n");
+    EXPECT_TRUE(both->invariantsHold());
 }
 
 TEST(BoardMoves, WalksStopWithoutCaptureAtEdgesHolesAndFreeSquares) {
