@@ -98,6 +98,15 @@ TEST(BoardConstruction, TransitionsChangeTheDirectionOfALine) {
     EXPECT_EQ(board->get_transition(board->at(0, 2), Direction::W), board->at(2, 0));
     EXPECT_EQ(board->get_nextdirection(board->at(0, 2), Direction::W), Direction::S);
     EXPECT_EQ(board->get_transition(board->at(2, 0), Direction::NE), INVALID_INDEX);
+
+    // A transition may join two sides of one square.
+    auto ring = BoardProbe::fromText("2 0 0 0 1 1 0 0 0 6 <-> 0 0 2");
+    ASSERT_TRUE(ring);
+    EXPECT_EQ(ring->get_transition(0, Direction::W), 0u);
+    EXPECT_EQ(ring->get_nextdirection(0, Direction::W), Direction::W);
+    EXPECT_EQ(ring->get_transition(0, Direction::E), 0u);
+    EXPECT_EQ(ring->get_nextdirection(0, Direction::E), Direction::E);
+    EXPECT_EQ(ring->get_transition(0, Direction::N), INVALID_INDEX);
 }
 
 TEST(BoardConstruction, NarrowBoardsHaveNoSidewaysSteps) {

@@ -166,8 +166,7 @@ bool GameBoard::testPathBfs(index_t first_index, Square boardPlayer) const {
     std::vector<CaptureItem> items;
     for (const Direction d : AllDirections) {
         const index_t next = get_transition(first_index, d);
-        if (next != INVALID_INDEX && next != first_index && occupied(next) &&
-            squares[next] != boardPlayer) {
+        if (next != INVALID_INDEX && occupied(next) && squares[next] != boardPlayer) {
             items.push_back({next, get_nextdirection(first_index, d)});
         }
     }
