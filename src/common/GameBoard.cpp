@@ -70,8 +70,9 @@ index_t GameBoard::transition2index(index_t index, Direction dir) const {
     const unsigned w = width;
     const bool north = i < w;
     const bool south = i >= boardsize - w;
-    const bool west = i % w == 0;
-    const bool east = (i + 1) % w == 0;
+    const unsigned column = i % w;
+    const bool west = column == 0;
+    const bool east = column == w - 1;
     bool leaves = false;
     unsigned target = 0;
     switch (dir) {
