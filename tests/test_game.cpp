@@ -46,8 +46,7 @@ Move stone(std::uint16_t x, std::uint16_t y, unsigned player,
     return Move(x, y, choice, static_cast<Player>(player), false);
 }
 
-Move bomb(std::uint16_t x, std::uint16_t y, unsigned player,
-          MoveChoice choice = MoveChoice::NONE) {
+Move bomb(std::uint16_t x, std::uint16_t y, unsigned player, MoveChoice choice = MoveChoice::NONE) {
     return Move(x, y, choice, static_cast<Player>(player), true);
 }
 

@@ -138,8 +138,8 @@ TEST(StateStack, GameCapacityDoublesFrom50) {
         ASSERT_EQ(game.pushState(), i);
     }
     const Player second = game.getCurrentPlayer();
-    for (const auto& [slot, moves] : {std::pair{0, 0u}, {49, 0u}, {50, 1u}, {99, 1u}, {100, 2u},
-                                      {200, 2u}}) {
+    for (const auto& [slot, moves] :
+         {std::pair{0, 0u}, {49, 0u}, {50, 1u}, {99, 1u}, {100, 2u}, {200, 2u}}) {
         ASSERT_TRUE(game.loadState(slot));
         EXPECT_EQ(game.get_movenumber(), moves) << "slot " << slot;
     }

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "TestPaths.hpp"
 #include "common/GameBoard.hpp"
 #include "common/Logging.hpp"
-#include "TestPaths.hpp"
 
 namespace testing_support {
 
@@ -87,15 +87,15 @@ testing::AssertionResult boardInvariantsHold(const Game& game) {
         const char digit = static_cast<char>('0' + static_cast<unsigned>(p));
         const auto shown = static_cast<unsigned>(std::count(text.begin(), text.end(), digit));
         if (board.getStoneCount(p) != shown) {
-            return testing::AssertionFailure() << "player " << p << " counts "
-                                               << board.getStoneCount(p) << " stones but shows "
-                                               << shown << " in\n"
-                                               << text;
+            return testing::AssertionFailure()
+                   << "player " << p << " counts " << board.getStoneCount(p) << " stones but shows "
+                   << shown << " in\n"
+                   << text;
         }
         stones += shown;
     }
-    const auto digits = std::count_if(text.begin(), text.end(),
-                                      [](char c) { return c >= '1' && c <= '9'; });
+    const auto digits =
+        std::count_if(text.begin(), text.end(), [](char c) { return c >= '1' && c <= '9'; });
     if (static_cast<std::uint32_t>(digits) != stones) {
         return testing::AssertionFailure() << "a stone belongs to no player in\n" << text;
     }
