@@ -2,8 +2,10 @@
 // text, and hostile texts that must end invalid without touching memory they do not own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -456,4 +458,43 @@ TEST(MapReader, AValidMapIsLoggedInFullAtDebugLevelOnly) {
     log.clear();
     EXPECT_FALSE(map.loadFromString("2 0 0 0 1 1 X"));
     EXPECT_EQ(log.messages(), Messages{"Invalid tile at (0, 0)"});
+}
+
+// Damaged copies of real maps (bytes replaced, inserted, cut off) must never crash the reader;
+// whatever it accepts must still write back into the same map, with a consistent square count.
+TEST(MapReader, DamagedMapTextsEndInvalidOrReadBackTheSame) {
+    MapLogCapture log(logcraft::LogLevel::OFF);
+    const std::string alphabet = "0123456789-+xicbX<> \n\x1a";
+    std::mt19937 random(20240601);
+    unsigned accepted = 0;
+    for (const char* name : {"example2p.map", "transitions4p.map"}) {
+        const std::string original = readFile(mapPath(name));
+        for (int round = 0; round < 1500; ++round) {
+            std::string text = original;
+            auto where = std::uniform_int_distribution<std::size_t>(0, text.size() - 1);
+            const char c = alphabet[random() % alphabet.size()];
+            switch (random() % 3) {
+            case 0:
+                text[where(random)] = c;
+                break;
+            case 1:
+                text.insert(where(random), 1, c);
+                break;
+            default:
+                text.resize(where(random));
+            }
+            Map map;
+            if (!map.loadFromString(text)) {
+                continue;
+            }
+            ++accepted;
+            const auto tiles = map.getTiles();
+            const auto holes = std::count(tiles, tiles + map.getTotalTiles(), Square::NONE);
+            EXPECT_EQ(map.getPlayableTiles() + holes, map.getTotalTiles()) << text;
+            Map again;
+            ASSERT_TRUE(again.loadFromString(written(map))) << text;
+            expectSameMap(map, again);
+        }
+    }
+    EXPECT_GT(accepted, 0u);
 }
