@@ -51,12 +51,28 @@ std::string answersFor(const std::vector<GameStep>& steps, Player player) {
     return input.str();
 }
 
+// True when one of the player's moves satisfies `test`.
+bool anyMoveOf(const std::vector<GameStep>& steps, Player player,
+               const std::function<bool(const Move&)>& test) {
+    for (const auto& step : steps) {
+        if (step.move.player == player && test(step.move)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Plays a recorded game with the client as `player`; counts the moves the client sent.
-void playWholeGame(const std::string& mapName, Player player) {
+void playWholeGame(const std::string& mapName, Player player, bool withSpecialMoves) {
     Map map;
     ASSERT_TRUE(map.loadFromFile(mapPath(mapName)));
     const auto steps = firstMoveGame(map);
     ASSERT_FALSE(steps.empty());
+    if (withSpecialMoves) {
+        ASSERT_TRUE(anyMoveOf(steps, player, [](const Move& m) { return m.terminal; }));
+        ASSERT_TRUE(
+            anyMoveOf(steps, player, [](const Move& m) { return m.choice != MoveChoice::NONE; }));
+    }
     std::ostringstream mapText;
     mapText << map;
 
@@ -119,8 +135,9 @@ Move announced(std::uint16_t x, std::uint16_t y, Player player) {
 } // namespace
 
 TEST(ClientSession, WholeGamesEndWithFin) {
-    playWholeGame("classic8x8.map", Player::P1);
-    playWholeGame("transitions4p.map", static_cast<Player>(2));
+    playWholeGame("classic8x8.map", Player::P1, false);
+    // Player 2 meets a choice or bonus square and throws bombs in this game.
+    playWholeGame("transitions4p.map", static_cast<Player>(2), true);
 }
 
 TEST(ClientSession, ConnectionRefused) {
