@@ -86,7 +86,9 @@ public:
 
     // Receives one message within `timeout` milliseconds (0 = no limit). With `check` set, a
     // message of another type than `type` is held but answered with TYPE; otherwise `type`
-    // becomes the received type. On FAIL or TIMEOUT `type` becomes MsgType::FAIL.
+    // becomes the received type. On FAIL or TIMEOUT `type` becomes MsgType::FAIL and the
+    // stream may be out of step (a refused header leaves its payload unread): give the
+    // connection up.
     MsgResult receive_msg(MsgType& type, bool check, std::uint32_t timeout);
 
     // Typed reads of the held message: TYPE when it is of another type.

@@ -1,0 +1,70 @@
+// Helpers for tests over real sockets: a log collector for "reversi.network", a connected pair
+// of sockets on 127.0.0.1, and hexadecimal text of raw bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/Logging.hpp"
+#include "common/Network.hpp"
+
+namespace testing_support {
+
+// Collects every entry of the network logger as "LEVEL message" while it lives, with the
+// logger opened down to DEBUG; afterwards the logger follows its parent's level again. Safe to
+// fill from a peer thread.
+class NetLogCapture {
+public:
+    NetLogCapture();
+    NetLogCapture(const NetLogCapture&) = delete;
+    NetLogCapture& operator=(const NetLogCapture&) = delete;
+    ~NetLogCapture();
+
+    std::vector<std::string> lines() const;
+    // How many entries equal `line` exactly.
+    std::size_t count(const std::string& line) const;
+    void clear();
+
+private:
+    class CollectingSink;
+    std::shared_ptr<CollectingSink> m_sink;
+};
+
+// Both ends of one TCP connection over 127.0.0.1, made by a real listening server on a port
+// the system picks. The ends are null when the set-up failed; release() hands one over.
+class LoopbackPair {
+public:
+    LoopbackPair();
+    LoopbackPair(const LoopbackPair&) = delete;
+    LoopbackPair& operator=(const LoopbackPair&) = delete;
+    ~LoopbackPair();
+
+    bool connected() const { return m_client != nullptr && m_server != nullptr; }
+    TcpSocket& client() { return *m_client; }
+    TcpSocket& server() { return *m_server; }
+    TcpSocket* releaseClient();
+    TcpSocket* releaseServer();
+    // Closes one end, as a peer that goes away.
+    void closeClient() { m_client->close(); }
+    void closeServer() { m_server->close(); }
+
+private:
+    TcpClient* m_client = nullptr;
+    TcpSocket* m_server = nullptr;
+};
+
+// "05 00 00 00 05" for the bytes 5, 0, 0, 0, 5.
+std::string hex(const std::uint8_t* bytes, std::size_t length);
+
+// Receives exactly `length` bytes within two seconds and writes them as hex(); on failure the
+// text says what arrived.
+std::string receiveHex(TcpSocket& socket, std::size_t length);
+
+// Sends bytes given as hex() text; true when all went out.
+bool sendHex(TcpSocket& socket, const std::string& text);
+
+} // namespace testing_support
