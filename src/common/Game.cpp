@@ -255,34 +255,32 @@ MoveChoice Game::followingChoice(MoveChoice choice) const {
 
 // Walks through the legal moves of the player on turn in index order, and through the choices
 // of a square. An invalid move starts the walk; the move returned continues it. With `apply`
-// every move reported has been played once, so a walk whose phase has changed meanwhile
-// starts again. An active game that is over has no moves.
+// every move reported has been played once, so the phase may change between calls: a move of
+// an earlier phase starts the walk again. An active game that is over has no moves.
 bool Game::calcNextMove(Move& move, bool apply) {
     if (!m_passive && is_final()) {
         move.player = Player::P_INVALID;
         return false;
     }
-    if (!move.isValid() || (apply && move.terminal != is_terminal())) {
+    if (!move.isValid() || move.terminal != is_terminal()) {
         move.player = next_turn;
         move.terminal = is_terminal();
         move.choice = MoveChoice::NONE;
         return scanFrom(move, 0, apply);
     }
-    assert(move.terminal == is_terminal());
     const index_t index = m_gb->coords2index(move.x, move.y);
     assert(index != INVALID_INDEX);
     move.player = next_turn;
     return nextVariant(move, index, apply) || scanFrom(move, index + 1u, apply);
 }
 
-// The further choices of the square just reported. Each is asked of the board like any
-// candidate; in check mode the answer repeats the first one, since the board's test ignores
-// the choice.
+// The further choices of the square just reported, decided by the choice it carried, since
+// with `apply` the square itself has changed. Each is asked of the board like any candidate;
+// in check mode the answer repeats the first one, since the board's test ignores the choice.
 bool Game::nextVariant(Move& move, index_t index, bool apply) {
     if (move.terminal) {
         return false;
     }
-    assert(apply || m_gb->checkChoice(index, move.choice));
     for (MoveChoice c = followingChoice(move.choice); c != MoveChoice::NONE;
          c = followingChoice(c)) {
         move.choice = c;

@@ -129,8 +129,8 @@ std::string GameBoard::playerStatus() const {
     std::ostringstream os;
     for (Player p = Player::P1; p < lastPlayer; incrementPlayer(p)) {
         os << "Player " << static_cast<unsigned>(p) << ": " << static_cast<unsigned>(getBombs(p))
-           << " bombs, " << static_cast<unsigned>(getOverrides(p))
-           << " overrides. Score is " << getStoneCount(p) << '\n';
+           << " bombs, " << static_cast<unsigned>(getOverrides(p)) << " overrides. Score is "
+           << getStoneCount(p) << '\n';
     }
     return os.str();
 }
