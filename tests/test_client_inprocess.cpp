@@ -1,5 +1,5 @@
-// The session and the console dialogue inside the test process: a Client subclass as a bot
-// would write one, and the console player with its standard streams redirected.
+// The session and the console player inside the test process: a Client subclass as a bot
+// would write one, and the console dialogue with its standard streams redirected.
 
 #include <future>
 #include <sstream>
@@ -114,27 +114,6 @@ TEST(ClientInProcess, AnInvalidMoveEndsTheSessionWithoutSending) {
     EXPECT_EQ(client.player(), Player::P1);
 }
 
-TEST(ClientInProcess, DialogueText) {
-    Map map;
-    ASSERT_TRUE(map.loadFromString(client_maps::Line));
-    Game game(map, true);
-    DialogueClient console(Player::P1);
-    std::string written;
-    const Move move = console.ask(game, "x\n2 0\n", written);
-    EXPECT_EQ(move.x, 2);
-    EXPECT_EQ(move.player, Player::P1);
-    EXPECT_EQ(written, R"(Current gameboard:
-     0  1  2  
-   /----------
-0  | 1  2  0' 
-
-Please input the X coordinate of the move you would like to make: 
-Please input the Y coordinate of the move you would like to make: 
-Invalid move coordinates!
-Please input the X coordinate of the move you would like to make: 
-Please input the Y coordinate of the move you would like to make: )");
-}
-
 TEST(ClientInProcess, ErrorLineIsRedWithColours) {
     Map map;
     ASSERT_TRUE(map.loadFromString(client_maps::Line));
@@ -147,14 +126,4 @@ TEST(ClientInProcess, ErrorLineIsRedWithColours) {
     ansi::enableColor = saved;
     EXPECT_NE(written.find("\n\x1b[;31mInvalid move coordinates!\x1b[m\n"), std::string::npos)
         << written;
-}
-
-TEST(ClientInProcess, OutOfTurnEverySquareIsRefused) {
-    Map map;
-    ASSERT_TRUE(map.loadFromString(client_maps::Line));
-    Game game(map, true);
-    DialogueClient console(static_cast<Player>(2));
-    std::string written;
-    EXPECT_FALSE(console.ask(game, "0 0\n1 0\n2 0\n", written).isValid());
-    EXPECT_EQ(countOf(written, "Invalid move coordinates!"), 3u);
 }

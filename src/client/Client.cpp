@@ -1,7 +1,6 @@
 #include "client/Client.hpp"
 
 #include <memory>
-#include <sstream>
 
 #include "common/GameBoard.hpp"
 #include "common/Logging.hpp"
@@ -41,6 +40,8 @@ void Client::deinitGame(Game* game) {
     delete game;
 }
 
+// Connects, plays the opening and then the game. Teardown runs in reverse order of creation:
+// the game, then the endpoint with its socket, then the map the game referred to.
 bool Client::doRun() {
     auto client = std::make_unique<TcpClient>();
     LOG(loggerConsole, INFO) << "Connecting to server " << m_serverHost << " on port "
@@ -49,7 +50,6 @@ bool Client::doRun() {
         LOG(loggerConsole, FATAL) << "Failed to connect to server. aborting.";
         return false;
     }
-    // The map outlives the endpoint and the game, which refers to it.
     Map map;
     const auto server = std::make_unique<ProtoClient>(client.release());
     if (!protocolInit(server.get(), map)) {
