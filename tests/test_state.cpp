@@ -58,21 +58,6 @@ void playFirstMove(Game& game) {
 
 } // namespace
 
-TEST(StateStack, GrowthKeepsEverySnapshot) {
-    IntStack stack(1);
-    for (int i = 0; i < 300; ++i) {
-        stack.value = i * 1000 + 7;
-        ASSERT_EQ(stack.pushState(), i);
-    }
-    EXPECT_EQ(stack.getCurrentIndex(), 300);
-    for (int i = 299; i >= 0; --i) {
-        ASSERT_TRUE(stack.popState(true));
-        ASSERT_EQ(stack.value, i * 1000 + 7);
-    }
-    EXPECT_FALSE(stack.popState(true));
-    EXPECT_EQ(stack.value, 7);
-}
-
 TEST(StateStack, PopBoundsAndFailedSnapshots) {
     IntStack stack(2);
     EXPECT_FALSE(stack.popState(false));
