@@ -1,0 +1,74 @@
+// A thin object layer over the system's stream sockets: exact-length receive (with and without
+// a time limit), complete send, a readiness wait, connecting to a server and listening for
+// clients. Every failure is a false or null result; nothing here throws or raises a signal.
+// All time limits are unsigned 32-bit counts of milliseconds, 0 meaning "no limit".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The system's socket handle: a file descriptor here.
+using SOCKET = int;
+constexpr SOCKET INVALID_SOCKET = -1;
+constexpr int SOCKET_ERROR = -1;
+
+// One socket handle. The destructor does not close it: the owner calls close() first, so that
+// a handle can be passed from one wrapper to another without being closed on the way.
+class TcpSocket {
+public:
+    TcpSocket();
+    explicit TcpSocket(SOCKET socketid);
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+    virtual ~TcpSocket() = default;
+
+    // True while the socket has a connected peer.
+    bool alive() const;
+    // Releases the handle if there is one; safe to call repeatedly.
+    void close();
+    // Sends all bytes; returns how many went out (less than length only after an error).
+    std::size_t send(const void* msg, std::size_t length) const;
+    // Blocks until exactly length bytes have arrived; false on error or when the peer closes.
+    bool receive(void* msg, std::size_t length) const;
+    // As above within `timeout` milliseconds counted from the start of the call. On return
+    // `timeout` holds the time left: 0 after a time-out, at least 1 after an error, and after
+    // success what remains (0 if the time ran out as the last byte came). A timeout of 0 on
+    // entry means no limit.
+    bool receive(void* msg, std::size_t length, std::uint32_t& timeout) const;
+
+    // Process-wide start and end of the socket library: nothing to do on this system.
+    static bool initialize();
+    static bool deinitialize();
+
+protected:
+    // True when the socket turns readable (data, a pending connection or the peer's close)
+    // within `timeout` milliseconds; 0 waits without limit.
+    bool wait(std::uint32_t timeout) const;
+
+    SOCKET m_sock;
+};
+
+// The connecting end of a connection.
+class TcpClient : public TcpSocket {
+public:
+    TcpClient() = default;
+
+    // Resolves the host name or numeric address (IPv4 or IPv6) and connects to the first
+    // address that accepts.
+    bool connect_to(std::string address, std::uint16_t port);
+};
+
+// A listening socket on all local IPv4 and IPv6 addresses.
+class TcpServer : public TcpSocket {
+public:
+    TcpServer() = default;
+
+    // Listens at `port`; port 0 lets the system choose a free one (see getPort()).
+    bool open_port(std::uint16_t port);
+    // Waits up to `timeout` milliseconds (0 = without limit) for a connection; returns a new
+    // blocking socket owned by the caller, or null on time-out or error.
+    TcpSocket* accept(std::uint32_t timeout) const;
+    // The port the listening socket is bound to, 0 when there is none.
+    std::uint16_t getPort() const;
+};
