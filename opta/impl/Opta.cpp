@@ -1,1 +1,0 @@
-#include "opta/Opta.hpp"

@@ -1,0 +1,67 @@
+#include "common/Tool.hpp"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+#include "Config.hpp"
+#include "common/Logging.hpp"
+#include "common/colors.hpp"
+
+const char* const Tool::Version = REVERSI_VERSION;
+
+namespace {
+
+// Colours go only to a terminal, and not when the user asked for none through NO_COLOR.
+bool colorWanted() {
+    const char* noColor = std::getenv("NO_COLOR");
+    return isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || *noColor == '\0');
+}
+
+} // namespace
+
+bool Tool::init(int argc, const char* const* argv) {
+    m_initOK = false;
+    m_argc = argc;
+    m_argv = argv;
+    OPTA::ArgumentParser parser;
+    m_initOK = parseOptions(parser);
+    return m_initOK;
+}
+
+bool Tool::run() {
+    return m_initOK && doRun();
+}
+
+// Help and version throw their text from the option's check, so they leave the parser like
+// an error does and options after them are not looked at.
+bool Tool::parseOptions(OPTA::ArgumentParser& parser) {
+    if (m_argc < 1) {
+        return false;
+    }
+    OPTA::ValueArgument<std::string> logSettings("File to load &log settings from");
+    logSettings.valuename("filename");
+    OPTA::SwitchArgument noColor("Disable ANSI colors when printing", "nocolor");
+    OPTA::Argument help("Show this &help text");
+    help.check([&parser](const OPTA::Argument&) { throw OPTA::exception(parser.help()); });
+    OPTA::Argument version("Show &version information");
+    version.check([](const OPTA::Argument&) {
+        throw OPTA::exception(std::string(Version) + " build " + __DATE__);
+    });
+    OPTA::ArgumentSet toolArgs("Basic options");
+    toolArgs.add(logSettings).add(noColor).add(help).add(version);
+    parser.add(toolArgs);
+    try {
+        parser.parse(m_argc, m_argv);
+    } catch (const OPTA::exception& e) {
+        std::cerr << e.what() << std::endl;
+        return false;
+    }
+    ansi::enableColor = !noColor.value() && colorWanted();
+    if (!Logging::setupLogging(logSettings.value())) {
+        std::cerr << "Error: Unable to setup logging." << std::endl;
+        return false;
+    }
+    return true;
+}
