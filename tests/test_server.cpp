@@ -1,0 +1,210 @@
+// The real reversi-server against players played by the test itself over 127.0.0.1: the
+// opening, move requests with their limits, and disqualifications.
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "common/Game.hpp"
+#include "common/Map.hpp"
+#include "common/Network.hpp"
+#include "common/Protocol.hpp"
+#include "tests/support/ServerProcess.hpp"
+#include "tests/support/TestPaths.hpp"
+
+using namespace std::chrono_literals;
+using testing_support::mapPath;
+using testing_support::serverLogged;
+using testing_support::ServerProcess;
+
+namespace {
+
+constexpr std::uint32_t MessageLimit = 10000;
+constexpr auto ProcessLimit = 30s;
+
+// One seat at the server, played message by message by the test.
+class TestPlayer {
+public:
+    bool connect(std::uint16_t port) {
+        auto socket = std::make_unique<TcpClient>();
+        if (!socket->connect_to("127.0.0.1", port)) {
+            return false;
+        }
+        m_raw = socket.get();
+        m_proto = std::make_unique<ProtoClient>(socket.release());
+        return true;
+    }
+
+    // The whole opening: group id out, map and player number in.
+    bool join(std::uint16_t port) {
+        if (!connect(port) || !m_proto->send_client_groupid(7)) {
+            return false;
+        }
+        payload_client_playernum number{};
+        if (next() != MsgType::GAMEBOARD || m_proto->get_gameboard(mapText) != MsgResult::OK ||
+            next() != MsgType::CLIENT_PLAYERNUM ||
+            m_proto->get_client_playernum(number) != MsgResult::OK) {
+            return false;
+        }
+        player = number.player;
+        return true;
+    }
+
+    // The type of the next message; FAIL when the connection ended or nothing came in time.
+    MsgType next() {
+        MsgType type = MsgType::FAIL;
+        m_proto->receive_msg(type, false, MessageLimit);
+        return type;
+    }
+
+    Player disqualified() {
+        payload_disqualification payload{};
+        m_proto->get_disqualification(payload);
+        return payload.player;
+    }
+
+    ProtoClient& proto() { return *m_proto; }
+
+    // Bytes that bypass the protocol layer; a send to a closed connection is simply lost.
+    void sendRaw(const std::uint8_t* bytes, std::size_t length) { m_raw->send(bytes, length); }
+
+    std::string mapText;
+    Player player = Player::P_INVALID;
+
+private:
+    std::unique_ptr<ProtoClient> m_proto;
+    // The connection inside m_proto, which owns it.
+    TcpSocket* m_raw = nullptr;
+};
+
+std::string mapText(const std::string& name) {
+    Map map;
+    map.loadFromFile(mapPath(name));
+    std::ostringstream text;
+    text << map;
+    return text.str();
+}
+
+// The first legal move of player 1 on the map the server sent.
+Move firstLegalMove(const std::string& text) {
+    Map map;
+    map.loadFromString(text);
+    Game game(map, true);
+    Move move;
+    game.nextMove(move, false);
+    return move;
+}
+
+} // namespace
+
+// Connections that do not open with a group id are dropped without taking a seat; the next
+// two become players 1 and 2, get the map in the writer's layout and a request with the limits
+// given on the command line. An illegal answer disqualifies its player before everybody still
+// connected, and with one player left the game ends at once.
+TEST(ServerOpening, SeatsPlayersInOrderAndDisqualifiesAnIllegalMove) {
+    ServerProcess server({"--map", mapPath("classic8x8.map"), "-t", "5000", "-d", "3"});
+    const std::uint16_t port = server.waitForPort(10s);
+    ASSERT_NE(port, 0);
+
+    TestPlayer rude;
+    ASSERT_TRUE(rude.connect(port));
+    rude.proto().send_move(3, 3, MoveChoice::NONE);
+    EXPECT_EQ(rude.next(), MsgType::FAIL);
+    TestPlayer gone;
+    ASSERT_TRUE(gone.connect(port));
+    gone = TestPlayer();
+
+    TestPlayer first;
+    TestPlayer second;
+    ASSERT_TRUE(first.join(port));
+    ASSERT_TRUE(second.join(port));
+    EXPECT_EQ(first.player, Player::P1);
+    EXPECT_EQ(second.player, static_cast<Player>(2));
+    EXPECT_EQ(first.mapText, mapText("classic8x8.map"));
+
+    ASSERT_EQ(first.next(), MsgType::MOVEREQUEST);
+    payload_moverequest request{};
+    first.proto().get_moverequest(request);
+    EXPECT_EQ(request.timelimit, 5000u);
+    EXPECT_EQ(request.depthlimit, 3u);
+
+    first.proto().send_move(0, 0, MoveChoice::NONE);
+    ASSERT_EQ(first.next(), MsgType::DISQUALIFICATION);
+    EXPECT_EQ(first.disqualified(), Player::P1);
+    ASSERT_EQ(second.next(), MsgType::DISQUALIFICATION);
+    EXPECT_EQ(second.disqualified(), Player::P1);
+    EXPECT_EQ(second.next(), MsgType::FIN);
+
+    const auto result = server.wait(ProcessLimit);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_TRUE(serverLogged(result.out, "WARN", "Dropping a connection that sent no group id"));
+    EXPECT_TRUE(serverLogged(result.out, "INFO", "Group 7 joined as player 2"));
+    EXPECT_TRUE(
+        serverLogged(result.out, "INFO", "Disqualifying player 1: illegal move (0,0) choice 0"));
+    EXPECT_TRUE(serverLogged(result.out, "INFO", "Player 1: disqualified"));
+    EXPECT_TRUE(serverLogged(result.out, "INFO", "Player 2: 2 points and is currently leading"));
+}
+
+// Every announced move goes to all players, the mover included, and the move request goes to
+// the player on turn only.
+TEST(ServerOpening, AnnouncesAcceptedMovesToEveryPlayer) {
+    ServerProcess server({"--map", mapPath("classic8x8.map"), "-t", "5000"});
+    const std::uint16_t port = server.waitForPort(10s);
+    ASSERT_NE(port, 0);
+    TestPlayer first;
+    TestPlayer second;
+    ASSERT_TRUE(first.join(port));
+    ASSERT_TRUE(second.join(port));
+
+    ASSERT_EQ(first.next(), MsgType::MOVEREQUEST);
+    const Move move = firstLegalMove(first.mapText);
+    first.proto().send_move(move.x, move.y, move.choice);
+    for (TestPlayer* player : {&first, &second}) {
+        ASSERT_EQ(player->next(), MsgType::MOVEANNOUNCE);
+        payload_moveannounce announced{};
+        player->proto().get_moveannounce(announced);
+        EXPECT_EQ(announced.x, move.x);
+        EXPECT_EQ(announced.y, move.y);
+        EXPECT_EQ(announced.player, Player::P1);
+    }
+    ASSERT_EQ(second.next(), MsgType::MOVEREQUEST);
+    second = TestPlayer();
+    ASSERT_EQ(first.next(), MsgType::DISQUALIFICATION);
+    EXPECT_EQ(first.disqualified(), static_cast<Player>(2));
+    EXPECT_EQ(first.next(), MsgType::FIN);
+    const auto result = server.wait(ProcessLimit);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_TRUE(serverLogged(result.out, "INFO",
+                             "Disqualifying player 2: connection lost or corrupt message"));
+}
+
+// The time limit counts from the request: a legal move whose bytes trickle in, each gap far
+// below the limit but the whole well beyond it, arrives too late.
+TEST(ServerTimeLimit, TricklingAMoveDoesNotStretchTheLimit) {
+    ServerProcess server({"--map", mapPath("classic8x8.map"), "-t", "300"});
+    const std::uint16_t port = server.waitForPort(10s);
+    ASSERT_NE(port, 0);
+    TestPlayer first;
+    TestPlayer second;
+    ASSERT_TRUE(first.join(port));
+    ASSERT_TRUE(second.join(port));
+    ASSERT_EQ(first.next(), MsgType::MOVEREQUEST);
+
+    const Move move = firstLegalMove(first.mapText);
+    const std::uint8_t bytes[] = {
+        5, 0, 0, 0, 5, 0, static_cast<std::uint8_t>(move.x), 0, static_cast<std::uint8_t>(move.y),
+        0};
+    for (std::uint8_t byte : bytes) {
+        std::this_thread::sleep_for(80ms);
+        first.sendRaw(&byte, 1);
+    }
+    ASSERT_EQ(first.next(), MsgType::DISQUALIFICATION);
+    EXPECT_EQ(first.disqualified(), Player::P1);
+    const auto result = server.wait(ProcessLimit);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_TRUE(
+        serverLogged(result.out, "INFO", "Disqualifying player 1: no move within the time limit"));
+}
