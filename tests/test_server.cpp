@@ -13,72 +13,18 @@
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
 #include "tests/support/ServerProcess.hpp"
+#include "tests/support/ServerTestPlayer.hpp"
 #include "tests/support/TestPaths.hpp"
 
 using namespace std::chrono_literals;
 using testing_support::mapPath;
 using testing_support::serverLogged;
 using testing_support::ServerProcess;
+using testing_support::TestPlayer;
 
 namespace {
 
-constexpr std::uint32_t MessageLimit = 10000;
 constexpr auto ProcessLimit = 30s;
-
-// One seat at the server, played message by message by the test.
-class TestPlayer {
-public:
-    bool connect(std::uint16_t port) {
-        auto socket = std::make_unique<TcpClient>();
-        if (!socket->connect_to("127.0.0.1", port)) {
-            return false;
-        }
-        m_raw = socket.get();
-        m_proto = std::make_unique<ProtoClient>(socket.release());
-        return true;
-    }
-
-    // The whole opening: group id out, map and player number in.
-    bool join(std::uint16_t port) {
-        if (!connect(port) || !m_proto->send_client_groupid(7)) {
-            return false;
-        }
-        payload_client_playernum number{};
-        if (next() != MsgType::GAMEBOARD || m_proto->get_gameboard(mapText) != MsgResult::OK ||
-            next() != MsgType::CLIENT_PLAYERNUM ||
-            m_proto->get_client_playernum(number) != MsgResult::OK) {
-            return false;
-        }
-        player = number.player;
-        return true;
-    }
-
-    // The type of the next message; FAIL when the connection ended or nothing came in time.
-    MsgType next() {
-        MsgType type = MsgType::FAIL;
-        m_proto->receive_msg(type, false, MessageLimit);
-        return type;
-    }
-
-    Player disqualified() {
-        payload_disqualification payload{};
-        m_proto->get_disqualification(payload);
-        return payload.player;
-    }
-
-    ProtoClient& proto() { return *m_proto; }
-
-    // Bytes that bypass the protocol layer; a send to a closed connection is simply lost.
-    void sendRaw(const std::uint8_t* bytes, std::size_t length) { m_raw->send(bytes, length); }
-
-    std::string mapText;
-    Player player = Player::P_INVALID;
-
-private:
-    std::unique_ptr<ProtoClient> m_proto;
-    // The connection inside m_proto, which owns it.
-    TcpSocket* m_raw = nullptr;
-};
 
 std::string mapText(const std::string& name) {
     Map map;
@@ -115,7 +61,7 @@ TEST(ServerOpening, SeatsPlayersInOrderAndDisqualifiesAnIllegalMove) {
     EXPECT_EQ(rude.next(), MsgType::FAIL);
     TestPlayer gone;
     ASSERT_TRUE(gone.connect(port));
-    gone = TestPlayer();
+    gone.leave();
 
     TestPlayer first;
     TestPlayer second;
@@ -171,7 +117,7 @@ TEST(ServerOpening, AnnouncesAcceptedMovesToEveryPlayer) {
         EXPECT_EQ(announced.player, Player::P1);
     }
     ASSERT_EQ(second.next(), MsgType::MOVEREQUEST);
-    second = TestPlayer();
+    second.leave();
     ASSERT_EQ(first.next(), MsgType::DISQUALIFICATION);
     EXPECT_EQ(first.disqualified(), static_cast<Player>(2));
     EXPECT_EQ(first.next(), MsgType::FIN);
