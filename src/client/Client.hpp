@@ -1,0 +1,52 @@
+// The network game client: connects to the game server, plays the opening, keeps a passive
+// local game in step with the server's announcements and answers every move request with the
+// move that a derived class supplies through getMove.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/Game.hpp"
+#include "common/Map.hpp"
+#include "common/Protocol.hpp"
+#include "common/Tool.hpp"
+
+// One session with the server per run. A derived class decides the moves (a person at the
+// console, a bot) and may replace how the local game is created and disposed of.
+class Client : public Tool {
+public:
+    // The group id of a client whose moves are typed in by a person.
+    static constexpr std::uint8_t InteractiveGroupID = 255;
+
+    explicit Client(std::uint8_t groupID);
+    ~Client() override = default;
+
+protected:
+    // The whole session; true exactly when the server ended the game with FIN.
+    bool doRun() override;
+    // Adds the server, port and group options to the common ones.
+    bool parseOptions(OPTA::ArgumentParser& parser) override;
+    // Creates the local game, passive because the server is the referee.
+    virtual Game* initGame(const Map& map);
+    virtual void deinitGame(Game* game);
+    // The move to send for the current request; an invalid Move ends the session.
+    virtual Move getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) = 0;
+
+    Player getPlayer() const { return m_playerNum; }
+
+    std::uint8_t m_groupID;
+    Player m_playerNum = Player::P_INVALID;
+    std::string m_serverHost;
+    std::uint16_t m_serverPort = 7777;
+
+private:
+    bool protocolInit(ProtoClient* server, Map& map);
+    bool playGame(ProtoClient& server, Game& game);
+    bool handleMessage(ProtoClient& server, Game& game, MsgType type, bool& exitOk);
+    bool handleMoveRequest(ProtoClient& server, Game& game);
+    bool handleMoveAnnounce(ProtoClient& server, Game& game);
+    bool handleDisqualification(ProtoClient& server, Game& game);
+    void handleTerminal(Game& game);
+    void handleFin(Game& game);
+    bool isMapPlayer(Player player, const Game& game) const;
+};

@@ -1,0 +1,75 @@
+// Runs a built program as a child process with scripted standard input, collects its output
+// and ends it when it overruns its time limit, so that no test can hang on it.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace testing_support {
+
+// How a child process ended and what it wrote.
+struct ProcessResult {
+    bool started = false;
+    // The time limit ran out and the child was killed.
+    bool timedOut = false;
+    // The child ended through a signal (then `signal` names it); otherwise `exitStatus`.
+    bool signaled = false;
+    int signal = 0;
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+// How the child's standard streams are set up.
+struct ProcessOptions {
+    // Written to the child's standard input, which is then closed.
+    std::string input;
+    // Keep standard input open (without data) until the child ends.
+    bool keepInputOpen = false;
+    // Close the reading end of the child's standard output at once, as `| head -0` would.
+    bool closeOutput = false;
+};
+
+// One child process; starts in the constructor, is waited for with a limit, and is killed
+// by the destructor if it still runs.
+class ScriptedProcess {
+public:
+    ScriptedProcess(const std::string& program, const std::vector<std::string>& args,
+                    ProcessOptions options = {});
+    ScriptedProcess(const ScriptedProcess&) = delete;
+    ScriptedProcess& operator=(const ScriptedProcess&) = delete;
+    ~ScriptedProcess();
+
+    bool started() const { return m_pid > 0; }
+
+    // Waits for the end of the child, at most `limit`; kills it when the limit runs out.
+    ProcessResult wait(std::chrono::milliseconds limit);
+
+private:
+    void stop();
+    void finishStreams();
+
+    pid_t m_pid = -1;
+    int m_inputFd = -1;
+    std::thread m_writer;
+    std::thread m_outReader;
+    std::thread m_errReader;
+    ProcessResult m_result;
+};
+
+// Starts the program, feeds it `options.input`, and waits for its end within `limit`.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         std::chrono::milliseconds limit, ProcessOptions options = {});
+
+// True when `output` holds the log entry "[" + level + "] hh:mm:ss " + message at the end of
+// a line; the level is the name as printed (INFO, WARN, ERROR, FATAL).
+bool hasLogLine(const std::string& output, const std::string& level, const std::string& message);
+
+// How often `part` occurs in `text`.
+std::size_t countOf(const std::string& text, const std::string& part);
+
+} // namespace testing_support
