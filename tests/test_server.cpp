@@ -12,13 +12,14 @@
 #include "common/Map.hpp"
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
+#include "tests/support/ScriptedProcess.hpp"
 #include "tests/support/ServerProcess.hpp"
 #include "tests/support/ServerTestPlayer.hpp"
 #include "tests/support/TestPaths.hpp"
 
 using namespace std::chrono_literals;
+using testing_support::hasLogLine;
 using testing_support::mapPath;
-using testing_support::serverLogged;
 using testing_support::ServerProcess;
 using testing_support::TestPlayer;
 
@@ -86,12 +87,12 @@ TEST(ServerOpening, SeatsPlayersInOrderAndDisqualifiesAnIllegalMove) {
 
     const auto result = server.wait(ProcessLimit);
     EXPECT_EQ(result.exitStatus, 0) << result.out;
-    EXPECT_TRUE(serverLogged(result.out, "WARN", "Dropping a connection that sent no group id"));
-    EXPECT_TRUE(serverLogged(result.out, "INFO", "Group 7 joined as player 2"));
+    EXPECT_TRUE(hasLogLine(result.out, "WARN", "Dropping a connection that sent no group id"));
+    EXPECT_TRUE(hasLogLine(result.out, "INFO", "Group 7 joined as player 2"));
     EXPECT_TRUE(
-        serverLogged(result.out, "INFO", "Disqualifying player 1: illegal move (0,0) choice 0"));
-    EXPECT_TRUE(serverLogged(result.out, "INFO", "Player 1: disqualified"));
-    EXPECT_TRUE(serverLogged(result.out, "INFO", "Player 2: 2 points and is currently leading"));
+        hasLogLine(result.out, "INFO", "Disqualifying player 1: illegal move (0,0) choice 0"));
+    EXPECT_TRUE(hasLogLine(result.out, "INFO", "Player 1: disqualified"));
+    EXPECT_TRUE(hasLogLine(result.out, "INFO", "Player 2: 2 points and is currently leading"));
 }
 
 // Every announced move goes to all players, the mover included, and the move request goes to
@@ -123,8 +124,8 @@ TEST(ServerOpening, AnnouncesAcceptedMovesToEveryPlayer) {
     EXPECT_EQ(first.next(), MsgType::FIN);
     const auto result = server.wait(ProcessLimit);
     EXPECT_EQ(result.exitStatus, 0) << result.out;
-    EXPECT_TRUE(serverLogged(result.out, "INFO",
-                             "Disqualifying player 2: connection lost or corrupt message"));
+    EXPECT_TRUE(hasLogLine(result.out, "INFO",
+                           "Disqualifying player 2: connection lost or corrupt message"));
 }
 
 // The time limit counts from the request: a legal move whose bytes trickle in, each gap far
@@ -152,5 +153,5 @@ TEST(ServerTimeLimit, TricklingAMoveDoesNotStretchTheLimit) {
     const auto result = server.wait(ProcessLimit);
     EXPECT_EQ(result.exitStatus, 0) << result.out;
     EXPECT_TRUE(
-        serverLogged(result.out, "INFO", "Disqualifying player 1: no move within the time limit"));
+        hasLogLine(result.out, "INFO", "Disqualifying player 1: no move within the time limit"));
 }

@@ -101,9 +101,11 @@ bool GameServer::welcome(ProtoClient& client, const std::string& mapText, Player
     return true;
 }
 
+// The board text ends with a line end, which the log line adds itself.
 void GameServer::reportResult(const Game& game) {
-    LOG(loggerServer, INFO) << "Final board:\n"
-                            << game.getBoard().asString(Player::P_INVALID, false, true);
+    std::string board = game.getBoard().asString(Player::P_INVALID, false, true);
+    board.pop_back();
+    LOG(loggerServer, INFO) << "Final board:\n" << board;
     game.print_scores();
     m_record.writeScores(game);
 }

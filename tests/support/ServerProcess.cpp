@@ -135,18 +135,4 @@ std::string finalBoardFromLog(const std::string& out) {
     return board;
 }
 
-bool serverLogged(const std::string& out, const std::string& level, const std::string& message) {
-    std::string prefix =
-        "[" + std::string(level.size() < 5 ? 5 - level.size() : 0, ' ') + level + "] ";
-    std::istringstream lines(out);
-    const std::size_t timeWidth = 9;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(prefix, 0) == 0 && line.size() > prefix.size() + timeWidth &&
-            line.compare(prefix.size() + timeWidth, std::string::npos, message) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace testing_support

@@ -50,7 +50,4 @@ private:
 // The board text the server logged after "Final board:", without the log line itself.
 std::string finalBoardFromLog(const std::string& out);
 
-// True when `out` holds the log line "[" + level right-aligned + "] hh:mm:ss " + message.
-bool serverLogged(const std::string& out, const std::string& level, const std::string& message);
-
 } // namespace testing_support
