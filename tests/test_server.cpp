@@ -1,12 +1,15 @@
 // The real reversi-server against players played by the test itself over 127.0.0.1: the
 // opening, move requests with their limits, and disqualifications.
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "common/Game.hpp"
 #include "common/Map.hpp"
@@ -154,4 +157,23 @@ TEST(ServerTimeLimit, TricklingAMoveDoesNotStretchTheLimit) {
     EXPECT_EQ(result.exitStatus, 0) << result.out;
     EXPECT_TRUE(
         hasLogLine(result.out, "INFO", "Disqualifying player 1: no move within the time limit"));
+}
+
+// The server refuses to start on a map the reader rejects, or without a map, and says why.
+TEST(ServerOpening, RefusesAnInvalidMapOrNone) {
+    const std::string badMap = (std::filesystem::temp_directory_path() /
+                                ("reversi-server-bad-" + std::to_string(getpid()) + ".map"))
+                                   .string();
+    std::ofstream(badMap) << "9\n0\n0 0\n1 2\n0 0\n";
+    ServerProcess invalid({"--map", badMap});
+    const auto result = invalid.wait(ProcessLimit);
+    std::filesystem::remove(badMap);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(hasLogLine(result.out, "ERROR", "Invalid number of players: 9")) << result.out;
+    EXPECT_EQ(result.out.find("Listening on port"), std::string::npos);
+
+    ServerProcess none({});
+    const auto noMap = none.wait(ProcessLimit);
+    EXPECT_EQ(noMap.exitStatus, 1);
+    EXPECT_NE(noMap.out.find("Argument -m file is required"), std::string::npos) << noMap.out;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "common/Map.hpp"
 #include "tests/support/ScriptedProcess.hpp"
@@ -50,12 +51,12 @@ void expectBotsFinish(Bots& bots) {
     }
 }
 
-// A record file in the temporary folder, removed with the object.
+// A record file in the temporary folder, named after this process, removed with the object.
 struct RecordFile {
+    static inline int count = 0;
     std::string path =
         (std::filesystem::temp_directory_path() /
-         ("reversi-record-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-          "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this))))
+         ("reversi-record-" + std::to_string(getpid()) + "-" + std::to_string(++count)))
             .string();
     ~RecordFile() { std::remove(path.c_str()); }
 };
