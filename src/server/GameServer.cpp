@@ -1,0 +1,111 @@
+#include "server/GameServer.hpp"
+
+#include <sstream>
+
+#include "common/GameBoard.hpp"
+#include "common/Logging.hpp"
+
+namespace {
+
+// The depth limit travels as one byte.
+void checkDepthLimit(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) {
+    if (value > 255) {
+        throw OPTA::argument_invalid_value(arg, std::to_string(value));
+    }
+}
+
+} // namespace
+
+bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
+    OPTA::VariableArgument<std::string> map(m_mapFile, "The &map file to play on");
+    map.valuename("file");
+    map.set_required(true);
+    OPTA::VariableArgument<std::uint16_t> port(m_port, "Port to listen on, 0 for any free port",
+                                               'p', "port");
+    port.valuename("port number");
+    OPTA::VariableArgument<std::uint32_t> timelimit(
+        m_timelimit, "Milliseconds per move, 0 for no limit", 't', "timelimit");
+    timelimit.valuename("ms");
+    OPTA::VariableArgument<unsigned> depthlimit(m_depthlimit, "Search depth passed to players", 'd',
+                                                "depthlimit");
+    depthlimit.valuename("n");
+    depthlimit.check_typed(checkDepthLimit);
+    OPTA::VariableArgument<std::string> record(m_recordFile, "Write a game &record to this file");
+    record.valuename("file");
+    parser.arguments().add(map).add(port).add(timelimit).add(depthlimit).add(record);
+    return Tool::parseOptions(parser);
+}
+
+bool GameServer::doRun() {
+    Map map;
+    if (!map.loadFromFile(m_mapFile)) {
+        LOG(loggerServer, FATAL) << "Invalid map " << m_mapFile << ". aborting.";
+        return false;
+    }
+    if (!m_recordFile.empty() && !m_record.open(m_recordFile)) {
+        LOG(loggerServer, FATAL) << "Cannot write game record " << m_recordFile << ". aborting.";
+        return false;
+    }
+    TcpServer listener;
+    if (!listener.open_port(m_port)) {
+        LOG(loggerServer, FATAL) << "Cannot listen on port " << m_port << ". aborting.";
+        return false;
+    }
+    LOG(loggerServer, INFO) << "Listening on port " << listener.getPort();
+    auto seats = seatPlayers(listener, map);
+    listener.close();
+    m_record.writeMap(map);
+    Referee referee(map, std::move(seats),
+                    MoveLimits{m_timelimit, static_cast<std::uint8_t>(m_depthlimit)}, m_record);
+    referee.play();
+    reportResult(referee.game());
+    return true;
+}
+
+// A connection that fails its opening frees no seat: the server simply waits for the next.
+std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const TcpServer& listener,
+                                                                  const Map& map) {
+    std::ostringstream mapText;
+    mapText << map;
+    std::vector<std::unique_ptr<ProtoClient>> seats;
+    LOG(loggerServer, INFO) << "Waiting for " << map.getPlayers() << " players";
+    while (seats.size() < map.getPlayers()) {
+        TcpSocket* socket = listener.accept(0);
+        if (socket == nullptr) {
+            continue;
+        }
+        auto client = std::make_unique<ProtoClient>(socket);
+        const auto player = static_cast<Player>(seats.size() + 1);
+        if (welcome(*client, mapText.str(), player)) {
+            seats.push_back(std::move(client));
+        }
+    }
+    LOG(loggerServer, INFO) << "All players connected, starting game";
+    return seats;
+}
+
+bool GameServer::welcome(ProtoClient& client, const std::string& mapText, Player player) {
+    MsgType type = MsgType::CLIENT_GROUPID;
+    payload_client_groupid group{};
+    if (client.receive_msg(type, true, GroupIdTimeout) != MsgResult::OK ||
+        client.get_client_groupid(group) != MsgResult::OK) {
+        LOG(loggerServer, WARN) << "Dropping a connection that sent no group id";
+        return false;
+    }
+    if (!client.send_gameboard(mapText) || !client.send_client_playernum(player)) {
+        LOG(loggerServer, WARN) << "Dropping a connection that closed during the opening";
+        return false;
+    }
+    LOG(loggerServer, INFO) << "Group " << static_cast<unsigned>(group.groupid)
+                            << " joined as player " << player;
+    return true;
+}
+
+// The board text ends with a line end, which the log line adds itself.
+void GameServer::reportResult(const Game& game) {
+    std::string board = game.getBoard().asString(Player::P_INVALID, false, true);
+    board.pop_back();
+    LOG(loggerServer, INFO) << "Final board:\n" << board;
+    game.print_scores();
+    m_record.writeScores(game);
+}

@@ -1,0 +1,41 @@
+// The game server program: reads a map, seats as many clients as the map has players, referees
+// the match and reports the scores.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Map.hpp"
+#include "common/Network.hpp"
+#include "common/Protocol.hpp"
+#include "common/Tool.hpp"
+#include "server/Referee.hpp"
+
+class GameServer : public Tool {
+public:
+    // How long a new connection may take to send its group id before it is dropped.
+    static constexpr std::uint32_t GroupIdTimeout = 10000;
+
+    GameServer() = default;
+
+protected:
+    bool parseOptions(OPTA::ArgumentParser& parser) override;
+    bool doRun() override;
+
+private:
+    // Accepts connections until every seat is taken; players are numbered in that order.
+    std::vector<std::unique_ptr<ProtoClient>> seatPlayers(const TcpServer& listener,
+                                                          const Map& map);
+    // The opening with one new connection: group id in, map and player number out.
+    bool welcome(ProtoClient& client, const std::string& mapText, Player player);
+    void reportResult(const Game& game);
+
+    std::string m_mapFile;
+    std::uint16_t m_port = 7777;
+    std::uint32_t m_timelimit = 0;
+    unsigned m_depthlimit = 0;
+    std::string m_recordFile;
+    GameRecord m_record;
+};

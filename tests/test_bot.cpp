@@ -1,0 +1,85 @@
+// The bot's judgement of a move, cross-checked against playing the same move on a second game
+// that is rebuilt from the history, through whole random games on the sample maps.
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bot/BotGame.hpp"
+#include "common/GameBoard.hpp"
+#include "tests/support/TestPaths.hpp"
+
+namespace {
+
+// The history of a game, replayable on a fresh game of the same map.
+struct History {
+    const Map& map;
+    std::vector<Move> moves;
+
+    // What the bot's judgement should be: the mover's stones after a placement, the opposing
+    // stones removed by a bomb, found by actually playing the move after the whole history.
+    long outcome(const Move& move) const {
+        Game game(map, true);
+        for (const Move& earlier : moves) {
+            game.makeMove(earlier);
+        }
+        const long before = opposing(game, move.player);
+        game.makeMove(move);
+        if (move.terminal) {
+            return before - opposing(game, move.player);
+        }
+        return game.getBoard().getStoneCount(move.player);
+    }
+
+    static long opposing(const Game& game, Player mover) {
+        long stones = 0;
+        for (Player p : game.getPlayers()) {
+            stones += p == mover ? 0 : game.getBoard().getStoneCount(p);
+        }
+        return stones;
+    }
+};
+
+std::vector<Move> legalMoves(Game& game) {
+    std::vector<Move> moves;
+    Move move;
+    while (game.nextMove(move, false)) {
+        moves.push_back(move);
+    }
+    return moves;
+}
+
+} // namespace
+
+// Special squares (choice, inversion, bonus), overrides, transitions and the bomb phase all
+// occur in these maps; the judgement must match the real outcome of the moves tried, and
+// judging must leave the game's own board as it was.
+TEST(BotGame, JudgesEveryMoveAsPlayingItWould) {
+    for (const char* name : {"example2p.map", "transitions4p.map"}) {
+        SCOPED_TRACE(name);
+        Map map;
+        ASSERT_TRUE(map.loadFromFile(testing_support::mapPath(name)));
+        BotGame game(map);
+        History history{map, {}};
+        std::mt19937 random(7);
+        bool sawBombPhase = false;
+        while (!game.is_final()) {
+            const std::vector<Move> moves = legalMoves(game);
+            ASSERT_FALSE(moves.empty());
+            const std::string board = game.getBoard().asSimpleString();
+            // Rebuilding the reference game costs the whole history, so a sample will do.
+            for (int i = 0; i < 4; ++i) {
+                const Move& move = moves[random() % moves.size()];
+                ASSERT_EQ(game.evaluate(move), history.outcome(move))
+                    << move << " after " << history.moves.size() << " moves";
+            }
+            ASSERT_EQ(game.getBoard().asSimpleString(), board);
+            sawBombPhase = sawBombPhase || game.is_terminal();
+            const Move chosen = moves[random() % moves.size()];
+            ASSERT_TRUE(game.makeMove(chosen));
+            history.moves.push_back(chosen);
+        }
+        EXPECT_TRUE(sawBombPhase);
+    }
+}
