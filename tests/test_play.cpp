@@ -1,6 +1,9 @@
 // scripts/play end to end: a person (scripted input) plays a whole game against a bot with the
-// real server, bot and console client, and sees the final scores.
+// real server, bot and console client, sees the final board and scores, and nothing the script
+// started outlives it, also when the person presses Ctrl-C.
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -15,6 +18,7 @@ using testing_support::countOf;
 using testing_support::hasLogLine;
 using testing_support::ProcessOptions;
 using testing_support::runProcess;
+using testing_support::ScriptedProcess;
 using testing_support::sourceDir;
 
 namespace {
@@ -43,29 +47,100 @@ std::string everySquareOverAndOver() {
     return input.str();
 }
 
+// An empty folder of its own for the script's temporary files, removed with the object.
+struct TempFolder {
+    std::filesystem::path path;
+
+    TempFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "reversi-play-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            path = pattern;
+        }
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    bool empty() const { return std::filesystem::is_empty(path); }
+};
+
+// The script as a shell runs a job: in a process group of its own, with its temporary files
+// in `temp`.
+ProcessOptions playOptions(const TempFolder& temp, std::string input) {
+    ProcessOptions options;
+    options.input = std::move(input);
+    options.ownProcessGroup = true;
+    options.environment = {"TMPDIR=" + temp.path.string()};
+    return options;
+}
+
+std::vector<std::string> playArgs() {
+    return {"--bin", programFolder(), "--seed",
+            "5",     "--map",         testing_support::mapPath("classic8x8.map")};
+}
+
 } // namespace
 
 TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
-    ProcessOptions options;
-    options.input = everySquareOverAndOver();
-    const auto result = runProcess(playScript(),
-                                   {"--bin", programFolder(), "--seed", "5", "--map",
-                                    testing_support::mapPath("classic8x8.map")},
-                                   60s, options);
+    TempFolder temp;
+    ASSERT_FALSE(temp.path.empty());
+    const auto result =
+        runProcess(playScript(), playArgs(), 60s, playOptions(temp, everySquareOverAndOver()));
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "OK. You are player 2"));
     EXPECT_GT(countOf(result.out, "Sent move to server: Player 2 "), 0u);
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "Received end of game, stopping game"));
+    const auto board = result.out.find("Final board:\n     0  1  2  3  4  5  6  7");
     const auto scores = result.out.find("Final scores:\n");
+    ASSERT_NE(board, std::string::npos) << result.out;
     ASSERT_NE(scores, std::string::npos) << result.out;
+    EXPECT_LT(board, scores);
     EXPECT_EQ(countOf(result.out.substr(scores), "\n  Player "), 2u);
+    EXPECT_FALSE(result.leftProcessesBehind);
+    EXPECT_TRUE(temp.empty());
 }
 
-TEST(PlayScript, RefusesMoreHumanSeatsThanTheMapHas) {
-    const auto result = runProcess(playScript(), {"--bin", programFolder(), "--humans", "3"}, 30s);
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_NE(result.err.find("The number of human seats must be between 1 and 2 for this map"),
-              std::string::npos)
-        << result.err;
+// Ctrl-C at the first question reaches the whole job, as a terminal sends it: the client ends,
+// and the script stops the server and the bot and removes its logs.
+TEST(PlayScript, CtrlCStopsEverythingTheScriptStarted) {
+    TempFolder temp;
+    ASSERT_FALSE(temp.path.empty());
+    auto options = playOptions(temp, "");
+    options.keepInputOpen = true;
+    ScriptedProcess play(playScript(), playArgs(), options);
+    ASSERT_TRUE(play.waitForOutput("Please input the X coordinate", 30s));
+    play.signal(SIGINT);
+    const auto result = play.wait(30s);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 130) << result.out << result.err;
+    EXPECT_FALSE(result.leftProcessesBehind);
+    EXPECT_TRUE(temp.empty());
+}
+
+TEST(PlayScript, RefusesBadOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--humans", "3"}, "The number of human seats must be between 1 and 2 for this map"},
+        {{"--humans", "0"}, "The number of human seats must be between 1 and 2 for this map"},
+        {{"--humans", "x"}, "The number of human seats must be a number"},
+        {{"--map"}, "Option --map needs a value"},
+        {{"--map", sourceDir() + "/README.md"}, "The server did not start as expected"},
+        {{"--frobnicate"}, "Unknown option: --frobnicate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        TempFolder temp;
+        auto args = c.args;
+        args.insert(args.begin(), {"--bin", programFolder()});
+        const auto result = runProcess(playScript(), args, 30s, playOptions(temp, ""));
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
+        EXPECT_FALSE(result.leftProcessesBehind);
+        EXPECT_TRUE(temp.empty());
+    }
 }

@@ -18,12 +18,14 @@ bool makePipe(int fds[2]) {
     return pipe2(fds, O_CLOEXEC) == 0;
 }
 
-// Collects everything written to `fd` until the writing end closes.
-void readAll(int fd, std::string& target) {
+// Collects everything written to `fd` until the writing end closes; the test may look at the
+// text meanwhile, under the same lock.
+void readAll(int fd, std::string& target, std::mutex& lock) {
     char buffer[4096];
     for (;;) {
         const ssize_t count = read(fd, buffer, sizeof buffer);
         if (count > 0) {
+            const std::lock_guard<std::mutex> guard(lock);
             target.append(buffer, static_cast<std::size_t>(count));
         } else if (count == 0 || errno != EINTR) {
             break;
@@ -49,24 +51,37 @@ void writeAll(int fd, const std::string& text) {
 
 // In the child: puts the pipes onto the standard streams and runs the program.
 // Only async-signal-safe calls: other threads of the test may hold locks at the fork.
-[[noreturn]] void execChild(char* const* argv, int in, int out, int err) {
+[[noreturn]] void execChild(char* const* argv, char* const* envp, bool ownGroup, int in, int out,
+                            int err) {
+    if (ownGroup) {
+        setpgid(0, 0);
+    }
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     signal(SIGPIPE, SIG_DFL);
-    execv(argv[0], argv);
+    execve(argv[0], argv, envp);
     _exit(127);
 }
 
-// The argument vector for execv, built before the fork.
-std::vector<char*> makeArgv(const std::string& program, const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
+// A null-terminated vector of pointers into `texts`, built before the fork.
+std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (const auto& text : texts) {
+        pointers.push_back(const_cast<char*>(text.c_str()));
     }
-    argv.push_back(nullptr);
-    return argv;
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// The test's own environment with the extra entries behind it.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& extra) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        entries.emplace_back(*entry);
+    }
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    return entries;
 }
 
 } // namespace
@@ -81,10 +96,19 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
     if (!makePipe(in) || !makePipe(out) || !makePipe(err)) {
         return;
     }
-    const auto argv = makeArgv(program, args);
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    const auto argv = pointersTo(words);
+    const auto environment = childEnvironment(options.environment);
+    const auto envp = pointersTo(environment);
     m_pid = fork();
     if (m_pid == 0) {
-        execChild(argv.data(), in[0], out[1], err[1]);
+        execChild(argv.data(), envp.data(), options.ownProcessGroup, in[0], out[1], err[1]);
+    }
+    if (m_pid > 0 && options.ownProcessGroup) {
+        // Set on both sides, so that the group exists before either goes on.
+        setpgid(m_pid, m_pid);
+        m_group = m_pid;
     }
     close(in[0]);
     close(out[1]);
@@ -99,9 +123,9 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
     if (options.closeOutput) {
         close(out[0]);
     } else {
-        m_outReader = std::thread(readAll, out[0], std::ref(m_result.out));
+        m_outReader = std::thread(readAll, out[0], std::ref(m_result.out), std::ref(m_outMutex));
     }
-    m_errReader = std::thread(readAll, err[0], std::ref(m_result.err));
+    m_errReader = std::thread(readAll, err[0], std::ref(m_result.err), std::ref(m_outMutex));
     m_inputFd = in[1];
     m_writer = std::thread([this, input = std::move(options.input), keep = options.keepInputOpen] {
         writeAll(m_inputFd, input);
@@ -129,10 +153,15 @@ ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
     }
     if (ended == 0) {
         m_result.timedOut = true;
-        kill(m_pid, SIGKILL);
+        kill(SIGKILL);
         ended = waitpid(m_pid, &status, 0);
     }
     m_pid = -1;
+    // Whatever the child started and left running is stopped here, or its pipes stay open.
+    if (m_group > 0 && ::kill(-m_group, 0) == 0) {
+        m_result.leftProcessesBehind = true;
+        ::kill(-m_group, SIGKILL);
+    }
     if (ended > 0 && WIFEXITED(status)) {
         m_result.exitStatus = WEXITSTATUS(status);
     } else if (ended > 0 && WIFSIGNALED(status)) {
@@ -143,9 +172,41 @@ ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
     return m_result;
 }
 
+bool ScriptedProcess::waitForOutput(const std::string& part, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        {
+            const std::lock_guard<std::mutex> guard(m_outMutex);
+            if (m_result.out.find(part) != std::string::npos) {
+                return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void ScriptedProcess::signal(int number) const {
+    if (m_pid > 0) {
+        kill(number);
+    }
+}
+
+// A child with a group of its own takes down with it whatever it started and left running,
+// which would otherwise keep the output pipes open and the test waiting.
+void ScriptedProcess::kill(int number) const {
+    if (m_group > 0) {
+        ::kill(-m_group, number);
+    } else {
+        ::kill(m_pid, number);
+    }
+}
+
 void ScriptedProcess::stop() {
     if (m_pid > 0) {
-        kill(m_pid, SIGKILL);
+        kill(SIGKILL);
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,9 @@ struct ProcessResult {
     bool signaled = false;
     int signal = 0;
     int exitStatus = -1;
+    // With a process group of its own: processes of that group still ran when the child
+    // ended (they have been killed since).
+    bool leftProcessesBehind = false;
     std::string out;
     std::string err;
 };
@@ -32,6 +36,11 @@ struct ProcessOptions {
     bool keepInputOpen = false;
     // Close the reading end of the child's standard output at once, as `| head -0` would.
     bool closeOutput = false;
+    // Run the child as the leader of a process group of its own, as a shell runs a job: a
+    // signal can then reach everything it started, and a time-out kills all of it.
+    bool ownProcessGroup = false;
+    // Extra "NAME=value" entries for the child's environment.
+    std::vector<std::string> environment;
 };
 
 // One child process; starts in the constructor, is waited for with a limit, and is killed
@@ -48,12 +57,21 @@ public:
 
     // Waits for the end of the child, at most `limit`; kills it when the limit runs out.
     ProcessResult wait(std::chrono::milliseconds limit);
+    // Waits until the child's standard output contains `part`, at most `limit`.
+    bool waitForOutput(const std::string& part, std::chrono::milliseconds limit);
+    // Sends a signal to the child, or to its whole process group when it has one, as a
+    // terminal sends Ctrl-C to the job in the foreground.
+    void signal(int number) const;
 
 private:
     void stop();
+    void kill(int number) const;
     void finishStreams();
 
     pid_t m_pid = -1;
+    // The child's process group, when it leads one of its own; kept after the child ended.
+    pid_t m_group = -1;
+    std::mutex m_outMutex;
     int m_inputFd = -1;
     std::thread m_writer;
     std::thread m_outReader;
