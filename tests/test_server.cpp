@@ -131,6 +131,33 @@ TEST(ServerOpening, AnnouncesAcceptedMovesToEveryPlayer) {
                            "Disqualifying player 2: connection lost or corrupt message"));
 }
 
+// A connection gets 10 s to send its group id: one that sends it after a second is seated, one
+// that stays silent holds up the seating until its time is up and is then closed without a
+// seat, and the next connection takes the seat.
+TEST(ServerOpening, DropsAConnectionThatSendsNoGroupIdInTime) {
+    ServerProcess server({"--map", mapPath("classic8x8.map")});
+    const std::uint16_t port = server.waitForPort(10s);
+    ASSERT_NE(port, 0);
+    TestPlayer late;
+    TestPlayer silent;
+    TestPlayer last;
+    ASSERT_TRUE(late.connect(port));
+    ASSERT_TRUE(silent.connect(port));
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(late.open());
+    EXPECT_EQ(late.player, Player::P1);
+    ASSERT_TRUE(last.join(port, 30000));
+    EXPECT_EQ(last.player, static_cast<Player>(2));
+    MsgType type = MsgType::FAIL;
+    EXPECT_EQ(silent.proto().receive_msg(type, false, 1000), MsgResult::FAIL);
+
+    late.leave();
+    EXPECT_TRUE(last.skipTo(MsgType::FIN));
+    const auto result = server.wait(ProcessLimit);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_TRUE(hasLogLine(result.out, "WARN", "Dropping a connection that sent no group id"));
+}
+
 // The time limit counts from the request: a legal move whose bytes trickle in, each gap far
 // below the limit but the whole well beyond it, arrives too late.
 TEST(ServerTimeLimit, TricklingAMoveDoesNotStretchTheLimit) {

@@ -161,7 +161,7 @@ TEST(ServerWithBots, MisbehavingPlayerIsDisqualifiedAndTheOthersFinish) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RecordFile record;
-        ServerProcess server({"--map", mapPath("transitions4p.map"), "--timelimit", "1500",
+        ServerProcess server({"--map", mapPath("transitions4p.map"), "--timelimit", "4000",
                               "--record", record.path});
         const std::uint16_t port = server.waitForPort(10s);
         ASSERT_NE(port, 0) << server.output();

@@ -12,6 +12,9 @@ namespace testing_support {
 // One seat at the server, played message by message by the test.
 class TestPlayer {
 public:
+    // How long a test waits for one message unless it names its own limit.
+    static constexpr std::uint32_t DefaultLimit = 10000;
+
     bool connect(std::uint16_t port) {
         auto socket = std::make_unique<TcpClient>();
         if (!socket->connect_to("127.0.0.1", port)) {
@@ -22,13 +25,19 @@ public:
         return true;
     }
 
-    // The whole opening: group id out, map and player number in.
-    bool join(std::uint16_t port) {
-        if (!connect(port) || !m_proto->send_client_groupid(7)) {
+    // Connects and plays the opening.
+    bool join(std::uint16_t port, std::uint32_t limit = DefaultLimit) {
+        return connect(port) && open(limit);
+    }
+
+    // The opening on a standing connection: group id out, map and player number in; the map
+    // must come within `limit` milliseconds.
+    bool open(std::uint32_t limit = DefaultLimit) {
+        if (!m_proto->send_client_groupid(7)) {
             return false;
         }
         payload_client_playernum number{};
-        if (next() != MsgType::GAMEBOARD || m_proto->get_gameboard(mapText) != MsgResult::OK ||
+        if (next(limit) != MsgType::GAMEBOARD || m_proto->get_gameboard(mapText) != MsgResult::OK ||
             next() != MsgType::CLIENT_PLAYERNUM ||
             m_proto->get_client_playernum(number) != MsgResult::OK) {
             return false;
@@ -38,10 +47,10 @@ public:
     }
 
     // The type of the next message; FAIL when the connection ended or nothing came within
-    // ten seconds.
-    MsgType next() {
+    // `limit` milliseconds.
+    MsgType next(std::uint32_t limit = DefaultLimit) {
         MsgType type = MsgType::FAIL;
-        m_proto->receive_msg(type, false, 10000);
+        m_proto->receive_msg(type, false, limit);
         return type;
     }
 
