@@ -37,19 +37,39 @@ private:
     Move m_answer;
 };
 
-// Runs the client's session on its own thread against `server`.
-std::future<bool> runAgainst(Client& client, const ScriptedServer& server) {
-    auto args = server.clientArgs();
-    args.insert(args.begin(), "client");
-    std::vector<const char*> argv;
-    for (const auto& arg : args) {
-        argv.push_back(arg.c_str());
+// The client's session on its own thread against `server`. Leaving the scope closes the
+// server first, so that a test that stops half way never waits for a client that still
+// expects messages.
+class BackgroundSession {
+public:
+    BackgroundSession(Client& client, ScriptedServer& server) : m_server(server) {
+        auto args = server.clientArgs();
+        args.insert(args.begin(), "client");
+        std::vector<const char*> argv;
+        for (const auto& arg : args) {
+            argv.push_back(arg.c_str());
+        }
+        if (client.init(static_cast<int>(argv.size()), argv.data())) {
+            m_result = std::async(std::launch::async, [&client] { return client.run(); });
+        }
     }
-    if (!client.init(static_cast<int>(argv.size()), argv.data())) {
-        return std::async(std::launch::deferred, [] { return false; });
+    BackgroundSession(const BackgroundSession&) = delete;
+    BackgroundSession& operator=(const BackgroundSession&) = delete;
+    ~BackgroundSession() { m_server.close(); }
+
+    // The session's result once it ended within the limit; false otherwise.
+    bool ended(std::chrono::seconds limit, bool& result) {
+        if (!m_result.valid() || m_result.wait_for(limit) != std::future_status::ready) {
+            return false;
+        }
+        result = m_result.get();
+        return true;
     }
-    return std::async(std::launch::async, [&client] { return client.run(); });
-}
+
+private:
+    ScriptedServer& m_server;
+    std::future<bool> m_result;
+};
 
 // The console player asked directly, with its console replaced by strings.
 class DialogueClient : public ConsoleClient {
@@ -76,7 +96,7 @@ public:
 TEST(ClientInProcess, GetMoveSeesTheLimitsAfterTheSafetyOffset) {
     ScriptedServer server;
     RecordingClient client(Move(2, 0, MoveChoice::NONE, Player::P1, false));
-    auto session = runAgainst(client, server);
+    BackgroundSession session(client, server);
     ASSERT_TRUE(server.accept());
     EXPECT_EQ(server.receiveGroupId(), 42);
     ASSERT_TRUE(server.peer().send_gameboard(client_maps::Line));
@@ -87,8 +107,9 @@ TEST(ClientInProcess, GetMoveSeesTheLimitsAfterTheSafetyOffset) {
         EXPECT_EQ(move.x, 2);
     }
     server.peer().send_fin();
-    ASSERT_EQ(session.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_TRUE(session.get());
+    bool result = false;
+    ASSERT_TRUE(session.ended(std::chrono::seconds(20), result));
+    EXPECT_TRUE(result);
     ASSERT_EQ(client.requests.size(), 4u);
     const unsigned expected[] = {500u, 1u, 0u, 4294966795u};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -103,13 +124,14 @@ TEST(ClientInProcess, GetMoveSeesTheLimitsAfterTheSafetyOffset) {
 TEST(ClientInProcess, AnInvalidMoveEndsTheSessionWithoutSending) {
     ScriptedServer server;
     RecordingClient client{Move()};
-    auto session = runAgainst(client, server);
+    BackgroundSession session(client, server);
     ASSERT_TRUE(server.accept());
     ASSERT_TRUE(server.opening(client_maps::Line, Player::P1));
     ASSERT_TRUE(server.peer().send_moverequest(1000, 0));
     // The session ends first, so that the two threads never log at the same time.
-    ASSERT_EQ(session.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_FALSE(session.get());
+    bool result = true;
+    ASSERT_TRUE(session.ended(std::chrono::seconds(20), result));
+    EXPECT_FALSE(result);
     EXPECT_EQ(server.receive(), MsgType::FAIL);
     EXPECT_EQ(client.player(), Player::P1);
 }

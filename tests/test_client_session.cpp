@@ -62,6 +62,19 @@ bool anyMoveOf(const std::vector<GameStep>& steps, Player player,
     return false;
 }
 
+// True when the texts occur in `out` in the given order.
+bool inOrder(const std::string& out, const std::vector<std::string>& texts) {
+    std::size_t position = 0;
+    for (const auto& text : texts) {
+        position = out.find(text, position);
+        if (position == std::string::npos) {
+            return false;
+        }
+        position += text.size();
+    }
+    return true;
+}
+
 // Plays a recorded game with the client as `player`; counts the moves the client sent.
 void playWholeGame(const std::string& mapName, Player player, bool withSpecialMoves) {
     Map map;
@@ -94,8 +107,14 @@ void playWholeGame(const std::string& mapName, Player player, bool withSpecialMo
     ASSERT_TRUE(session.server.peer().send_fin());
     const auto result = session.finish();
     EXPECT_EQ(result.exitStatus, 0) << result.out;
-    EXPECT_TRUE(
-        hasLogLine(result.out, "INFO", "OK. You are player " + std::to_string(unsigned(player))));
+    const std::string port = std::to_string(session.server.port());
+    EXPECT_TRUE(inOrder(result.out,
+                        {"[ INFO] ", "Connecting to server 127.0.0.1 on port " + port, "[ INFO] ",
+                         "Sending group id...", "[ INFO] ", "Waiting for server to send board...",
+                         "[ INFO] ", "Waiting for server to assign player number...", "[ INFO] ",
+                         "OK. You are player " + std::to_string(unsigned(player)), "[ INFO] ",
+                         "Protocol init complete, starting game."}))
+        << result.out;
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "Received end of game, stopping game"));
     EXPECT_EQ(countOf(result.out, "Internal game state is not"), 0u) << result.out;
     EXPECT_EQ(countOf(result.out, "Sent move to server: "),

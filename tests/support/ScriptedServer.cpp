@@ -9,6 +9,10 @@ ScriptedServer::ScriptedServer() {
 }
 
 ScriptedServer::~ScriptedServer() {
+    close();
+}
+
+void ScriptedServer::close() {
     disconnect();
     m_listener.close();
 }

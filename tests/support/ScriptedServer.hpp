@@ -41,6 +41,9 @@ public:
     bool sendRaw(const std::string& bytes);
     // Closes the connection to the client.
     void disconnect();
+    // Closes the connection and stops listening; a client still waiting in the queue of
+    // the listener is refused.
+    void close();
 
     // Receives the next message; FAIL when none arrives in time or it is broken.
     MsgType receive(std::chrono::milliseconds limit = DefaultLimit);
