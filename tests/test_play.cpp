@@ -98,24 +98,27 @@ TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
     ASSERT_NE(scores, std::string::npos) << result.out;
     EXPECT_LT(board, scores);
     EXPECT_EQ(countOf(result.out.substr(scores), "\n  Player "), 2u);
-    EXPECT_FALSE(result.leftProcessesBehind);
+    EXPECT_FALSE(result.leftProcessesBehind) << result.err;
     EXPECT_TRUE(temp.empty());
 }
 
-// Ctrl-C at the first question reaches the whole job, as a terminal sends it: the client ends,
-// and the script stops the server and the bot and removes its logs.
+// Ctrl-C reaches the whole job, as a terminal sends it: the client ends, and the script stops
+// the server, which would otherwise wait for the second person forever, and removes its logs.
 TEST(PlayScript, CtrlCStopsEverythingTheScriptStarted) {
     TempFolder temp;
     ASSERT_FALSE(temp.path.empty());
     auto options = playOptions(temp, "");
     options.keepInputOpen = true;
-    ScriptedProcess play(playScript(), playArgs(), options);
-    ASSERT_TRUE(play.waitForOutput("Please input the X coordinate", 30s));
+    auto args = playArgs();
+    args.insert(args.end(), {"--humans", "2"});
+    ScriptedProcess play(playScript(), args, options);
+    ASSERT_TRUE(play.waitForOutput("Waiting for 1 more player(s): ", 30s));
+    ASSERT_TRUE(play.waitForOutput("Waiting for server to send board...", 30s));
     play.signal(SIGINT);
     const auto result = play.wait(30s);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 130) << result.out << result.err;
-    EXPECT_FALSE(result.leftProcessesBehind);
+    EXPECT_FALSE(result.leftProcessesBehind) << result.err;
     EXPECT_TRUE(temp.empty());
 }
 
@@ -140,7 +143,7 @@ TEST(PlayScript, RefusesBadOptions) {
         const auto result = runProcess(playScript(), args, 30s, playOptions(temp, ""));
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
-        EXPECT_FALSE(result.leftProcessesBehind);
+        EXPECT_FALSE(result.leftProcessesBehind) << result.err;
         EXPECT_TRUE(temp.empty());
     }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include <fcntl.h>
@@ -84,6 +86,41 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& extra)
     return entries;
 }
 
+// True when a process of the group still runs. Zombies do not count: they are dead, and the
+// leak checker of a sanitizer build leaves some behind whose parent is the system's.
+bool groupStillRuns(pid_t group) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) {
+            continue;
+        }
+        // After the command name in parentheses: state, parent, process group.
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        char state = 0;
+        pid_t parent = 0;
+        pid_t processGroup = 0;
+        if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// True when a process of the group still runs after `grace`; a process that is just ending
+// gets that long to finish.
+bool groupOutlives(pid_t group, std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (groupStillRuns(group)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 } // namespace
 
 ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<std::string>& args,
@@ -158,7 +195,7 @@ ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
     }
     m_pid = -1;
     // Whatever the child started and left running is stopped here, or its pipes stay open.
-    if (m_group > 0 && ::kill(-m_group, 0) == 0) {
+    if (m_group > 0 && groupOutlives(m_group, std::chrono::seconds(2))) {
         m_result.leftProcessesBehind = true;
         ::kill(-m_group, SIGKILL);
     }
