@@ -15,6 +15,8 @@
 #include "common/Game.hpp"
 #include "common/Map.hpp"
 
+// Writes the record of one game; without an open file every write is skipped, so the referee
+// need not know whether a record was asked for.
 class GameRecord {
 public:
     // Opens the record file for writing; false when it cannot be created.

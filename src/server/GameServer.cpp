@@ -36,6 +36,8 @@ bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
     return Tool::parseOptions(parser);
 }
 
+// One match: the map is checked before anybody can connect, the listener is closed once every
+// seat is taken, and the run succeeds when the game has been played to its end.
 bool GameServer::doRun() {
     Map map;
     if (!map.loadFromFile(m_mapFile)) {

@@ -13,6 +13,8 @@
 #include "common/Tool.hpp"
 #include "server/Referee.hpp"
 
+// The server program on the common frame: its options, then seating, refereeing and the
+// report of one match per run.
 class GameServer : public Tool {
 public:
     // How long a new connection may take to send its group id before it is dropped.

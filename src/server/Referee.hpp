@@ -21,6 +21,7 @@ struct MoveLimits {
     std::uint8_t depthlimit = 0;
 };
 
+// Owns the players' connections for the match; a seat is emptied when its player is gone.
 class Referee {
 public:
     // `seats[p - 1]` is player p's connection; a null entry is a seat whose player is gone.
