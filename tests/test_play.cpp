@@ -102,24 +102,33 @@ TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
     EXPECT_TRUE(temp.empty());
 }
 
-// Ctrl-C reaches the whole job, as a terminal sends it: the client ends, and the script stops
-// the server, which would otherwise wait for the second person forever, and removes its logs.
-TEST(PlayScript, CtrlCStopsEverythingTheScriptStarted) {
-    TempFolder temp;
-    ASSERT_FALSE(temp.path.empty());
-    auto options = playOptions(temp, "");
-    options.keepInputOpen = true;
-    auto args = playArgs();
-    args.insert(args.end(), {"--humans", "2"});
-    ScriptedProcess play(playScript(), args, options);
-    ASSERT_TRUE(play.waitForOutput("Waiting for 1 more player(s): ", 30s));
-    ASSERT_TRUE(play.waitForOutput("Waiting for server to send board...", 30s));
-    play.signal(SIGINT);
-    const auto result = play.wait(30s);
-    ASSERT_FALSE(result.timedOut);
-    EXPECT_EQ(result.exitStatus, 130) << result.out << result.err;
-    EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-    EXPECT_TRUE(temp.empty());
+// Ctrl-C reaches the whole job, as a terminal sends it; a plain kill reaches the script alone.
+// Either way the script stops the server, which would otherwise wait for the second person
+// forever, and the client, and removes its logs.
+TEST(PlayScript, SignalsStopEverythingTheScriptStarted) {
+    struct Case {
+        int signal;
+        bool wholeGroup;
+        int exitStatus;
+    };
+    for (const Case c : {Case{SIGINT, true, 130}, Case{SIGTERM, false, 143}}) {
+        SCOPED_TRACE(c.signal);
+        TempFolder temp;
+        ASSERT_FALSE(temp.path.empty());
+        auto options = playOptions(temp, "");
+        options.keepInputOpen = true;
+        auto args = playArgs();
+        args.insert(args.end(), {"--humans", "2"});
+        ScriptedProcess play(playScript(), args, options);
+        ASSERT_TRUE(play.waitForOutput("Waiting for 1 more player(s): ", 30s));
+        ASSERT_TRUE(play.waitForOutput("Waiting for server to send board...", 30s));
+        play.signal(c.signal, c.wholeGroup);
+        const auto result = play.wait(30s);
+        ASSERT_FALSE(result.timedOut);
+        EXPECT_EQ(result.exitStatus, c.exitStatus) << result.out << result.err;
+        EXPECT_FALSE(result.leftProcessesBehind) << result.err;
+        EXPECT_TRUE(temp.empty());
+    }
 }
 
 TEST(PlayScript, RefusesBadOptions) {

@@ -225,9 +225,11 @@ bool ScriptedProcess::waitForOutput(const std::string& part, std::chrono::millis
     }
 }
 
-void ScriptedProcess::signal(int number) const {
-    if (m_pid > 0) {
+void ScriptedProcess::signal(int number, bool wholeGroup) const {
+    if (m_pid > 0 && wholeGroup) {
         kill(number);
+    } else if (m_pid > 0) {
+        ::kill(m_pid, number);
     }
 }
 

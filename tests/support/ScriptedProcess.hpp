@@ -59,9 +59,9 @@ public:
     ProcessResult wait(std::chrono::milliseconds limit);
     // Waits until the child's standard output contains `part`, at most `limit`.
     bool waitForOutput(const std::string& part, std::chrono::milliseconds limit);
-    // Sends a signal to the child, or to its whole process group when it has one, as a
-    // terminal sends Ctrl-C to the job in the foreground.
-    void signal(int number) const;
+    // Sends a signal to the child, or to its whole process group when it has one and
+    // `wholeGroup` is set, as a terminal sends Ctrl-C to the job in the foreground.
+    void signal(int number, bool wholeGroup = true) const;
 
 private:
     void stop();
