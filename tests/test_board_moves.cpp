@@ -265,3 +265,35 @@ TEST(BoardMoves, HolesAndPositionsOffTheBoardAreNoMoves) {
     EXPECT_FALSE(board->makeMove(P1, 4, MoveChoice::NONE, true));
     EXPECT_TRUE(board->makeMove(P2, 3, MoveChoice::NONE, false));
 }
+
+TEST(BoardMoves, BreadthFirstWalksAgreeWithCaptureWalksWhereTransitionsLeadBack) {
+    // The west and north sides of (0, 0) are joined to each other: both first steps from
+    // (0, 0) come straight back to it. Player 1 at (0, 0), an override on player 2's stone,
+    // has only its own stone right next to it.
+    auto back = BoardProbe::fromText("2 1 0 0 2 1 2 1 0 0 6 <-> 0 0 0");
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->checkCapture(P1, 0, false));
+    EXPECT_FALSE(back->testPathBfs(0, Square::PLAYER1));
+    EXPECT_FALSE(back->makeMove(P1, 0, MoveChoice::NONE, false));
+
+    // Rings, turns and holes crossed by transitions: both ways agree on every square.
+    const char* const maps[] = {
+        "2 1 0 0 1 3 1 2 2 2 0 2 <-> 0 0 6",
+        "2 1 0 0 3 3 0 0 2 0 0 2 2 1 0 2 0 0 <-> 0 2 6",
+        "2 1 0 0 2 2 2 1 1 2 0 0 6 <-> 0 0 0 1 1 2 <-> 1 1 4",
+        "2 1 0 0 1 4 1 - 2 1 0 0 2 <-> 2 0 6",
+    };
+    for (const char* text : maps) {
+        auto board = BoardProbe::fromText(text);
+        ASSERT_TRUE(board) << text;
+        for (index_t i = 0; i < board->getBoardSize(); ++i) {
+            if (board->get_square(i) == Square::NONE) {
+                continue;
+            }
+            for (const Player p : {P1, P2}) {
+                EXPECT_EQ(board->checkCapture(p, i, false), board->testPathBfs(i, board->ptob(p)))
+                    << text << " square " << i << " player " << static_cast<unsigned>(p);
+            }
+        }
+    }
+}
