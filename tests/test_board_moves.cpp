@@ -100,6 +100,17 @@ TEST(BoardMoves, LinesFollowTransitionsAndTurnThere) {
     EXPECT_TRUE(play(*board, P1, 2, 2));
     EXPECT_EQ(board->grid(), "001\n001\n111\n");
     EXPECT_TRUE(board->invariantsHold());
+
+    // A transition across an interior hole: the east side of (0, 0) is joined to the west side
+    // of (2, 0), so the line jumps the hole and goes on eastwards.
+    auto jump = BoardProbe::fromText("2 0 0 0 1 4 0 - 2 1 0 0 2 <-> 2 0 6");
+    ASSERT_TRUE(jump);
+    EXPECT_EQ(jump->get_transition(0, Direction::E), 2u);
+    EXPECT_EQ(jump->get_nextdirection(0, Direction::E), Direction::E);
+    EXPECT_EQ(jump->get_transition(2, Direction::W), 0u);
+    EXPECT_EQ(jump->get_nextdirection(2, Direction::W), Direction::W);
+    EXPECT_TRUE(play(*jump, P1, 0, 0));
+    EXPECT_EQ(jump->grid(), "1-11\n");
 }
 
 TEST(BoardMoves, ALineBackToItsStartCapturesNothing) {
@@ -188,6 +199,13 @@ b 2 1 0
     EXPECT_EQ(board->getOverrides(P1), 2u);
     EXPECT_EQ(board->getBombs(P2), 1u);
     EXPECT_EQ(board->grid(), "1110\n----\n1110\n");
+
+    // A full stock stays full instead of wrapping round to zero.
+    auto full = BoardProbe::fromText("2 0 0 0 1 4 b 2 1 0");
+    ASSERT_TRUE(full);
+    full->state.override_stones[1] = 255;
+    EXPECT_TRUE(play(*full, P1, 0, 0, MoveChoice::OVERRIDE));
+    EXPECT_EQ(full->getOverrides(P1), 255u);
 }
 
 TEST(BoardMoves, AChoiceSwapsAllStonesAfterTheCaptures) {
