@@ -101,6 +101,33 @@ TEST(MoveGenerator, BombPhaseTargetsEverySquareButHoles) {
     }
 }
 
+// A passive game hands the turn on after a move played by the generator without asking the
+// board: a player without bombs gets the turn, and the phase stays, where an active game ends.
+// Neither counts the generator's moves.
+TEST(MoveGenerator, ApplyInAPassiveGameOnlySkipsDisqualifiedPlayers) {
+    auto map = mapFromText("3\n0\n1 0\n1 5\n1 0 2 0 3\n");
+    Game passive(*map, true);
+    Game active(*map, false);
+    passive.disqualify(Player(2));
+    active.disqualify(Player(2));
+    ASSERT_TRUE(passive.is_terminal());
+    std::vector<std::string> boards;
+    for (Game* game : {&passive, &active}) {
+        Move move;
+        EXPECT_TRUE(game->nextMove(move, true));
+        EXPECT_EQ(texts({move}), std::vector<std::string>{"Player 1 (x,y)=(0,0)"});
+        EXPECT_EQ(game->getCurrentPlayer(), Player(3)) << "player 2 is skipped";
+        EXPECT_TRUE(game->nextMove(move, true));
+        EXPECT_EQ(texts({move}), std::vector<std::string>{"Player 3 (x,y)=(1,0)"});
+        EXPECT_EQ(game->get_movenumber(), 0u);
+        boards.push_back(game->getBoard().asSimpleString());
+    }
+    EXPECT_EQ(boards, (std::vector<std::string>{"--203\n", "--203\n"}));
+    EXPECT_EQ(passive.getCurrentPlayer(), Player(1)) << "without a bomb, but on turn";
+    EXPECT_TRUE(passive.is_terminal());
+    EXPECT_TRUE(active.is_final());
+}
+
 // For random positions on every sample map, the first bomb-phase position among them, the
 // generator yields exactly the moves that checkMove with choice checking accepts, in index order.
 TEST(MoveGenerator, YieldsExactlyTheMovesCheckMoveAccepts) {
