@@ -139,7 +139,9 @@ TEST(MoveGenerator, YieldsExactlyTheMovesCheckMoveAccepts) {
         const unsigned stride = map->getPlayableTiles() / 8 + 1;
         unsigned checked = 0;
         bool bombPhaseChecked = false;
-        for (unsigned step = 0; !game.is_final(); ++step) {
+        // Every move fills a square or uses up a stock; the bound only stops a broken engine.
+        const unsigned limit = 4 * map->getPlayableTiles() + 4096;
+        for (unsigned step = 0; !game.is_final() && step < limit; ++step) {
             if (step % stride == 0 || (game.is_terminal() && !bombPhaseChecked)) {
                 const std::vector<Move> generated = generatedMoves(game);
                 const std::vector<Move> accepted = acceptedMoves(game);
@@ -155,6 +157,7 @@ TEST(MoveGenerator, YieldsExactlyTheMovesCheckMoveAccepts) {
             ASSERT_TRUE(move.isValid());
             ASSERT_TRUE(game.makeMove(move));
         }
+        EXPECT_TRUE(game.is_final());
         EXPECT_GE(checked, 3u);
         EXPECT_EQ(bombPhaseChecked, map->getBombs() > 0);
     }
