@@ -14,6 +14,8 @@ namespace logcraft {
 
 class LogStream;
 
+// One node of the logger tree. The level test is made once, where the statement was written;
+// after that the entry only passes through sinks, its own and (while additive) its ancestors'.
 class Logger {
 public:
     Logger(LogPtr parent, std::string name);

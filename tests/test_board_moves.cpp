@@ -100,6 +100,17 @@ TEST(BoardMoves, LinesFollowTransitionsAndTurnThere) {
     EXPECT_TRUE(play(*board, P1, 2, 2));
     EXPECT_EQ(board->grid(), "001\n001\n111\n");
     EXPECT_TRUE(board->invariantsHold());
+
+    // A transition across an interior hole: the east side of (0, 0) is joined to the west side
+    // of (2, 0), so the line jumps the hole and goes on eastwards.
+    auto jump = BoardProbe::fromText("2 0 0 0 1 4 0 - 2 1 0 0 2 <-> 2 0 6");
+    ASSERT_TRUE(jump);
+    EXPECT_EQ(jump->get_transition(0, Direction::E), 2u);
+    EXPECT_EQ(jump->get_nextdirection(0, Direction::E), Direction::E);
+    EXPECT_EQ(jump->get_transition(2, Direction::W), 0u);
+    EXPECT_EQ(jump->get_nextdirection(2, Direction::W), Direction::W);
+    EXPECT_TRUE(play(*jump, P1, 0, 0));
+    EXPECT_EQ(jump->grid(), "1-11\n");
 }
 
 TEST(BoardMoves, ALineBackToItsStartCapturesNothing) {
@@ -188,6 +199,13 @@ b 2 1 0
     EXPECT_EQ(board->getOverrides(P1), 2u);
     EXPECT_EQ(board->getBombs(P2), 1u);
     EXPECT_EQ(board->grid(), "1110\n----\n1110\n");
+
+    // A full stock stays full instead of wrapping round to zero.
+    auto full = BoardProbe::fromText("2 0 0 0 1 4 b 2 1 0");
+    ASSERT_TRUE(full);
+    full->state.override_stones[1] = 255;
+    EXPECT_TRUE(play(*full, P1, 0, 0, MoveChoice::OVERRIDE));
+    EXPECT_EQ(full->getOverrides(P1), 255u);
 }
 
 TEST(BoardMoves, AChoiceSwapsAllStonesAfterTheCaptures) {
@@ -264,4 +282,36 @@ TEST(BoardMoves, HolesAndPositionsOffTheBoardAreNoMoves) {
     EXPECT_FALSE(board->makeMove(P1, INVALID_INDEX, MoveChoice::NONE, false));
     EXPECT_FALSE(board->makeMove(P1, 4, MoveChoice::NONE, true));
     EXPECT_TRUE(board->makeMove(P2, 3, MoveChoice::NONE, false));
+}
+
+TEST(BoardMoves, BreadthFirstWalksAgreeWithCaptureWalksWhereTransitionsLeadBack) {
+    // The west and north sides of (0, 0) are joined to each other: both first steps from
+    // (0, 0) come straight back to it. Player 1 at (0, 0), an override on player 2's stone,
+    // has only its own stone right next to it.
+    auto back = BoardProbe::fromText("2 1 0 0 2 1 2 1 0 0 6 <-> 0 0 0");
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->checkCapture(P1, 0, false));
+    EXPECT_FALSE(back->testPathBfs(0, Square::PLAYER1));
+    EXPECT_FALSE(back->makeMove(P1, 0, MoveChoice::NONE, false));
+
+    // Rings, turns and holes crossed by transitions: both ways agree on every square.
+    const char* const maps[] = {
+        "2 1 0 0 1 3 1 2 2 2 0 2 <-> 0 0 6",
+        "2 1 0 0 3 3 0 0 2 0 0 2 2 1 0 2 0 0 <-> 0 2 6",
+        "2 1 0 0 2 2 2 1 1 2 0 0 6 <-> 0 0 0 1 1 2 <-> 1 1 4",
+        "2 1 0 0 1 4 1 - 2 1 0 0 2 <-> 2 0 6",
+    };
+    for (const char* text : maps) {
+        auto board = BoardProbe::fromText(text);
+        ASSERT_TRUE(board) << text;
+        for (index_t i = 0; i < board->getBoardSize(); ++i) {
+            if (board->get_square(i) == Square::NONE) {
+                continue;
+            }
+            for (const Player p : {P1, P2}) {
+                EXPECT_EQ(board->checkCapture(p, i, false), board->testPathBfs(i, board->ptob(p)))
+                    << text << " square " << i << " player " << static_cast<unsigned>(p);
+            }
+        }
+    }
 }

@@ -88,11 +88,11 @@ TEST(TurnEngine, DisqualifyingThePlayerOnTurnOrAnother) {
         EXPECT_EQ(game.getValidPlayers(), players({2, 3}));
         EXPECT_EQ(game.get_valid_players(), 2u);
         EXPECT_TRUE(game.getBoard().getDisqualified(Player(1)));
-        EXPECT_TRUE(log.contains("Current player disqualified, increment turn"));
-        EXPECT_TRUE(log.contains("Disqualified player 1"));
+        EXPECT_TRUE(log.contains("DEBUG Current player disqualified, increment turn"));
+        EXPECT_TRUE(log.contains("INFO Disqualified player 1"));
         log.clear();
         game.disqualify(Player(1));
-        EXPECT_TRUE(log.messages().empty()) << "a second disqualification does nothing";
+        EXPECT_TRUE(log.entries().empty()) << "a second disqualification does nothing";
         EXPECT_EQ(game.getCurrentPlayer(), Player(2));
     }
     Game game(*map, false);
@@ -136,7 +136,7 @@ TEST(TurnEngine, ActiveGameDisqualifiesAndAdvancesTheTurnAtMostOnce) {
         Game game(*map, false);
         LogCollector log(loggerGame);
         EXPECT_FALSE(game.makeMove(stone(4, 3, 3))) << "legal for player 3, but out of turn";
-        EXPECT_TRUE(log.contains("Disqualifying player: out of turn"));
+        EXPECT_TRUE(log.contains("INFO Disqualifying player: out of turn"));
         EXPECT_TRUE(game.is_disqualified(Player(3)));
         EXPECT_EQ(game.getCurrentPlayer(), Player(1)) << "the turn stays with its holder";
         EXPECT_TRUE(game.makeMove(stone(4, 1, 1)));
@@ -146,12 +146,63 @@ TEST(TurnEngine, ActiveGameDisqualifiesAndAdvancesTheTurnAtMostOnce) {
     Game game(*noStones, false);
     LogCollector log(loggerGame);
     EXPECT_FALSE(game.makeMove(bomb(1, 0, 1, MoveChoice::PLAYER1)));
-    EXPECT_TRUE(log.contains("Disqualifying player: choice not 0 on bomb throw"));
+    EXPECT_TRUE(log.contains("INFO Disqualifying player: choice not 0 on bomb throw"));
     EXPECT_EQ(game.getBoard().asSimpleString(), "10203\n") << "no bomb thrown";
     EXPECT_EQ(game.getCurrentPlayer(), Player(2));
     EXPECT_TRUE(game.makeMove(bomb(1, 0, 2)));
     EXPECT_EQ(game.getBoard().asSimpleString(), "1-203\n");
     EXPECT_EQ(game.getCurrentPlayer(), Player(3));
+}
+
+// The whole log of each step, levels included: a disqualification of the player on turn shows
+// one turn advance, a move out of turn none.
+TEST(TurnEngine, LogOfMovesAndDisqualifications) {
+    auto map = mapFromText(threePlayers);
+    Game game(*map, false);
+    LogCollector log(loggerGame);
+    EXPECT_TRUE(game.makeMove(stone(4, 1, 1)));
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{
+                                 "DEBUG Making move, Player 1 (x,y)=(4,1)",
+                                 "TRACE Current move is 1",
+                                 "TRACE turn_inc: next valid player is 2",
+                             }));
+    log.clear();
+    EXPECT_FALSE(game.makeMove(stone(9, 9, 2, MoveChoice(2))));
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{
+                                 "DEBUG Making move, Player 2 (x,y)=(9,9) choice: 2",
+                                 "TRACE Current move is 2",
+                                 "DEBUG Current player disqualified, increment turn",
+                                 "TRACE turn_inc: next valid player is 3",
+                                 "INFO Disqualified player 2",
+                             }));
+    log.clear();
+    EXPECT_FALSE(game.makeMove(stone(0, 0, 1)));
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{
+                                 "DEBUG Making move, Player 1 (x,y)=(0,0)",
+                                 "TRACE Current move is 3",
+                                 "INFO Disqualifying player: out of turn",
+                                 "INFO Disqualified player 1",
+                             }));
+    EXPECT_TRUE(game.is_final());
+    EXPECT_EQ(game.getCurrentPlayer(), Player(3));
+
+    Game passive(*map, true);
+    for (unsigned p = 1; p <= 3; ++p) {
+        passive.disqualify(Player(p));
+    }
+    ASSERT_EQ(passive.get_valid_players(), 0u);
+    log.clear();
+    EXPECT_TRUE(passive.makeMove(stone(4, 1, 1)));
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{
+                                 "DEBUG Making move, Player 1 (x,y)=(4,1)",
+                                 "TRACE Current move is 1",
+                                 "WARN Out of turn move detected, but applying anyway (passive)",
+                                 "WARN No more valid players in the game!",
+                             }));
+    log.clear();
+    passive.nextPlayer();
+    EXPECT_EQ(log.entries(), std::vector<std::string>{"WARN No more valid players in the game!"});
+    EXPECT_EQ(passive.getCurrentPlayer(), Player(1));
 }
 
 TEST(TurnEngine, ActiveGameRefusesMovesAfterTheEndAndUnknownPlayers) {
@@ -161,14 +212,14 @@ TEST(TurnEngine, ActiveGameRefusesMovesAfterTheEndAndUnknownPlayers) {
     ASSERT_TRUE(game.checkMove(legal, true));
     LogCollector log(loggerGame);
     EXPECT_FALSE(game.makeMove(stone(0, 0, 9)));
-    EXPECT_TRUE(log.contains("Rejecting move of unknown player 9"));
+    EXPECT_TRUE(log.contains("WARN Rejecting move of unknown player 9"));
     Move nobody;
     nobody.x = 3;
     nobody.y = 2;
     EXPECT_FALSE(game.makeMove(nobody));
     game.disqualify(Player(0));
     game.disqualify(Player(3));
-    EXPECT_TRUE(log.contains("Cannot disqualify unknown player 3"));
+    EXPECT_TRUE(log.contains("WARN Cannot disqualify unknown player 3"));
     EXPECT_FALSE(game.is_disqualified(Player(0)));
     EXPECT_FALSE(game.is_disqualified(Player(200)));
     EXPECT_EQ(game.get_valid_players(), 2u);
@@ -180,7 +231,7 @@ TEST(TurnEngine, ActiveGameRefusesMovesAfterTheEndAndUnknownPlayers) {
     Move move;
     EXPECT_FALSE(game.nextMove(move, true));
     EXPECT_FALSE(game.makeMove(legal));
-    EXPECT_TRUE(log.contains("Game has ended, rejecting move"));
+    EXPECT_TRUE(log.contains("INFO Game has ended, rejecting move"));
     EXPECT_EQ(game.getBoard().asSimpleString(), before);
     EXPECT_FALSE(game.is_disqualified(Player(1)));
 }
@@ -190,7 +241,7 @@ TEST(TurnEngine, PassiveGameFollowsOutOfTurnAndRejectedMoves) {
     Game game(*map, true);
     LogCollector log(loggerGame);
     EXPECT_TRUE(game.makeMove(stone(4, 3, 3)));
-    EXPECT_TRUE(log.contains("Out of turn move detected, but applying anyway (passive)"));
+    EXPECT_TRUE(log.contains("WARN Out of turn move detected, but applying anyway (passive)"));
     EXPECT_EQ(game.getBoard().asSimpleString(), "00000\n01230\n02310\n03333\n00000\n");
     EXPECT_EQ(game.getCurrentPlayer(), Player(1)) << "the turn advances from player 3";
 
@@ -202,7 +253,7 @@ TEST(TurnEngine, PassiveGameFollowsOutOfTurnAndRejectedMoves) {
     auto noStones = mapFromText(bombsOnly);
     Game bombs(*noStones, true);
     EXPECT_TRUE(bombs.makeMove(bomb(1, 0, 1, MoveChoice::PLAYER1)));
-    EXPECT_TRUE(log.contains("Invalid choice detected, but ignoring (passive)"));
+    EXPECT_TRUE(log.contains("INFO Invalid choice detected, but ignoring (passive)"));
     EXPECT_EQ(bombs.getBoard().asSimpleString(), "1-203\n");
 }
 
@@ -223,8 +274,8 @@ TEST(TurnEngine, ForceTerminalAndTheFinalPhase) {
     {
         LogCollector log(loggerGame);
         EXPECT_FALSE(ended.makeMove(stone(0, 0, 1)));
-        EXPECT_TRUE(log.contains("Game has ended, turn_inc no-op"));
-        EXPECT_TRUE(log.contains("turn_inc: next valid player is 2"));
+        EXPECT_TRUE(log.contains("TRACE Game has ended, turn_inc no-op"));
+        EXPECT_TRUE(log.contains("TRACE turn_inc: next valid player is 2"));
     }
     EXPECT_EQ(ended.getCurrentPlayer(), Player(2)) << "FINAL still moves the turn on";
     ended.force_terminal();
@@ -274,12 +325,12 @@ TEST(Scores, LeaderStatusAndLog) {
     {
         LogCollector log(loggerGame);
         game.print_scores();
-        EXPECT_EQ(log.messages(), (std::vector<std::string>{
-                                      "Scores:",
-                                      "Player 1: 10 points and is currently leading",
-                                      "Player 2: 7 points",
-                                      "Player 3: 10 points",
-                                  }));
+        EXPECT_EQ(log.entries(), (std::vector<std::string>{
+                                     "INFO Scores:",
+                                     "INFO Player 1: 10 points and is currently leading",
+                                     "INFO Player 2: 7 points",
+                                     "INFO Player 3: 10 points",
+                                 }));
     }
     game.disqualify(Player(2));
     EXPECT_EQ(game.getStatus(), "1\n3 2 0\n3 2 1\n3 2 0\n");
@@ -290,12 +341,12 @@ TEST(Scores, LeaderStatusAndLog) {
     EXPECT_EQ(std::vector<int>(scores, scores + 3), (std::vector<int>{-1, -1, -1}));
     LogCollector log(loggerGame);
     game.print_scores();
-    EXPECT_EQ(log.messages(), (std::vector<std::string>{
-                                  "Scores:",
-                                  "Player 1: disqualified",
-                                  "Player 2: disqualified",
-                                  "Player 3: disqualified",
-                              }));
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{
+                                 "INFO Scores:",
+                                 "INFO Player 1: disqualified",
+                                 "INFO Player 2: disqualified",
+                                 "INFO Player 3: disqualified",
+                             }));
 
     auto lonely = mapFromText("2\n0\n0 0\n1 3\n1 0 1\n");
     Game alone(*lonely, true);

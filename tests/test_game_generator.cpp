@@ -15,9 +15,6 @@ using testing_support::mapFromText;
 
 namespace {
 
-const char* const sampleMaps[] = {"example2p.map", "classic8x8.map", "transitions4p.map",
-                                  "eight8p.map", "huge50x50.map"};
-
 auto key(const Move& m) {
     return std::tuple(m.y, m.x, m.choice, m.player, m.terminal);
 }
@@ -104,30 +101,65 @@ TEST(MoveGenerator, BombPhaseTargetsEverySquareButHoles) {
     }
 }
 
-// For random positions on every sample map, the generator yields exactly the moves that
-// checkMove with choice checking accepts, in index order.
+// A passive game hands the turn on after a move played by the generator without asking the
+// board: a player without bombs gets the turn, and the phase stays, where an active game ends.
+// Neither counts the generator's moves.
+TEST(MoveGenerator, ApplyInAPassiveGameOnlySkipsDisqualifiedPlayers) {
+    auto map = mapFromText("3\n0\n1 0\n1 5\n1 0 2 0 3\n");
+    Game passive(*map, true);
+    Game active(*map, false);
+    passive.disqualify(Player(2));
+    active.disqualify(Player(2));
+    ASSERT_TRUE(passive.is_terminal());
+    std::vector<std::string> boards;
+    for (Game* game : {&passive, &active}) {
+        Move move;
+        EXPECT_TRUE(game->nextMove(move, true));
+        EXPECT_EQ(texts({move}), std::vector<std::string>{"Player 1 (x,y)=(0,0)"});
+        EXPECT_EQ(game->getCurrentPlayer(), Player(3)) << "player 2 is skipped";
+        EXPECT_TRUE(game->nextMove(move, true));
+        EXPECT_EQ(texts({move}), std::vector<std::string>{"Player 3 (x,y)=(1,0)"});
+        EXPECT_EQ(game->get_movenumber(), 0u);
+        boards.push_back(game->getBoard().asSimpleString());
+    }
+    EXPECT_EQ(boards, (std::vector<std::string>{"--203\n", "--203\n"}));
+    EXPECT_EQ(passive.getCurrentPlayer(), Player(1)) << "without a bomb, but on turn";
+    EXPECT_TRUE(passive.is_terminal());
+    EXPECT_TRUE(active.is_final());
+}
+
+// For random positions on every sample map, the first bomb-phase position among them, the
+// generator yields exactly the moves that checkMove with choice checking accepts, in index order.
 TEST(MoveGenerator, YieldsExactlyTheMovesCheckMoveAccepts) {
     std::mt19937 rng(20240611);
-    for (const char* name : sampleMaps) {
+    for (const std::string& name : testing_support::sampleMapNames()) {
         SCOPED_TRACE(name);
         auto map = mapFromFile(name);
         Game game(*map, false);
         const unsigned stride = map->getPlayableTiles() / 8 + 1;
         unsigned checked = 0;
-        for (unsigned step = 0; !game.is_final(); ++step) {
-            const std::vector<Move> generated = generatedMoves(game);
-            ASSERT_FALSE(generated.empty());
-            if (step % stride == 0) {
+        bool bombPhaseChecked = false;
+        // Every move fills a square or uses up a stock; the bound only stops a broken engine.
+        const unsigned limit = 4 * map->getPlayableTiles() + 4096;
+        for (unsigned step = 0; !game.is_final() && step < limit; ++step) {
+            if (step % stride == 0 || (game.is_terminal() && !bombPhaseChecked)) {
+                const std::vector<Move> generated = generatedMoves(game);
                 const std::vector<Move> accepted = acceptedMoves(game);
+                ASSERT_FALSE(generated.empty());
                 ASSERT_EQ(texts(generated), texts(accepted)) << "step " << step;
                 for (std::size_t i = 0; i < generated.size(); ++i) {
                     EXPECT_EQ(key(generated[i]), key(accepted[i]));
                 }
+                bombPhaseChecked = game.is_terminal();
                 ++checked;
             }
-            ASSERT_TRUE(game.makeMove(generated[rng() % generated.size()]));
+            const Move move = testing_support::randomMove(game, rng);
+            ASSERT_TRUE(move.isValid());
+            ASSERT_TRUE(game.makeMove(move));
         }
+        EXPECT_TRUE(game.is_final());
         EXPECT_GE(checked, 3u);
+        EXPECT_EQ(bombPhaseChecked, map->getBombs() > 0);
     }
 }
 

@@ -2,6 +2,7 @@
 // board invariants checked after every step, then the same game replayed through a passive
 // game, which must follow it step by step to the same board.
 #include <random>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,6 @@ using testing_support::GameEvent;
 using testing_support::mapFromFile;
 
 namespace {
-
-const char* const sampleMaps[] = {"example2p.map", "classic8x8.map", "transitions4p.map",
-                                  "eight8p.map"};
 
 // The passive game applies the recorded events and must agree with the active one at the end
 // of every step the active game recorded.
@@ -36,9 +34,10 @@ void replayPassively(const Map& map, const std::vector<GameEvent>& events, const
     EXPECT_EQ(passive.getValidPlayers(), active.getValidPlayers());
 }
 
-// Plays one random game on the map and replays it; returns how many steps it took.
-std::size_t playAndReplay(const char* name, unsigned seed, unsigned disqualifyOneIn) {
-    SCOPED_TRACE(std::string(name) + " seed " + std::to_string(seed));
+// Plays one random game on the map and replays it; returns its events.
+std::vector<GameEvent> playAndReplay(const std::string& name, unsigned seed,
+                                     unsigned disqualifyOneIn) {
+    SCOPED_TRACE(name + " seed " + std::to_string(seed));
     auto map = mapFromFile(name);
     Game active(*map, false);
     std::mt19937 rng(seed);
@@ -51,24 +50,36 @@ std::size_t playAndReplay(const char* name, unsigned seed, unsigned disqualifyOn
         EXPECT_NE(leader, Player::P_INVALID);
         EXPECT_FALSE(active.is_disqualified(leader));
     }
-    return events.size();
+    EXPECT_FALSE(events.empty());
+    return events;
 }
 
 } // namespace
 
+// The games must reach every kind of move: exchanges with each player of the four-player
+// maps on choice squares, both bonus choices, and bomb throws.
 TEST(WholeGames, RandomGamesOnEveryMapReplayPassively) {
-    for (const char* name : sampleMaps) {
+    std::set<MoveChoice> choices;
+    unsigned bombThrows = 0;
+    for (const std::string& name : testing_support::sampleMapNames()) {
         for (unsigned seed : {1u, 2u, 3u}) {
-            EXPECT_GT(playAndReplay(name, seed, 0), 0u);
+            for (const GameEvent& event : playAndReplay(name, seed, 0)) {
+                choices.insert(event.move.choice);
+                bombThrows += event.move.terminal;
+            }
         }
     }
-    EXPECT_GT(playAndReplay("huge50x50.map", 1, 0), 0u);
+    for (MoveChoice c : {MoveChoice(1), MoveChoice(2), MoveChoice(3), MoveChoice(4),
+                         MoveChoice::BOMB, MoveChoice::OVERRIDE}) {
+        EXPECT_EQ(choices.count(c), 1u) << "no move with choice " << c;
+    }
+    EXPECT_GT(bombThrows, 0u);
 }
 
 TEST(WholeGames, RandomGamesWithDisqualificationsReplayPassively) {
-    for (const char* name : sampleMaps) {
+    for (const std::string& name : testing_support::sampleMapNames()) {
         for (unsigned seed : {11u, 12u, 13u, 14u}) {
-            EXPECT_GT(playAndReplay(name, seed, 25), 0u);
+            playAndReplay(name, seed, 25);
         }
     }
 }

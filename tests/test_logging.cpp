@@ -34,6 +34,24 @@ private:
     std::streambuf* m_old;
 };
 
+// Each test starts from the state before setup and leaves it so: no sinks anywhere, the root at
+// its default level, every named logger inheriting and additive. The logger tree is process-wide,
+// so without this the tests would depend on their order.
+class LogFacility : public ::testing::Test {
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+
+    static void reset() {
+        logcraft::Logger::deinitialize();
+        logcraft::Logger::getRootLogger()->setLevel(LogLevel::DEFAULT);
+        for (auto& [name, logger] : logcraft::detail::GetLoggers()) {
+            logger->setLevel(LogLevel::INHERIT);
+            logger->setAdditive(true);
+        }
+    }
+};
+
 std::string levelText(LogLevel level) {
     std::ostringstream os;
     os << level;
@@ -42,7 +60,7 @@ std::string levelText(LogLevel level) {
 
 } // namespace
 
-TEST(Logging, NothingIsPrintedBeforeSetup) {
+TEST_F(LogFacility, NothingIsPrintedBeforeSetup) {
     CapturedStdout captured;
     LOG(loggerMap, ERR) << "lost";
     LOG(loggerMap, FATAL) << "lost too";
@@ -50,7 +68,7 @@ TEST(Logging, NothingIsPrintedBeforeSetup) {
     EXPECT_EQ(Logging::getLogLevel(loggerMap), LogLevel::WARN);
 }
 
-TEST(Logging, SetupWritesTheProgramsLineFormat) {
+TEST_F(LogFacility, SetupWritesTheProgramsLineFormat) {
     CapturedStdout captured;
     ASSERT_TRUE(Logging::setupLogging("ignored.conf"));
     int evaluated = 0;
@@ -68,7 +86,7 @@ TEST(Logging, SetupWritesTheProgramsLineFormat) {
     EXPECT_TRUE(std::regex_match(captured.text(), expected)) << captured.text();
 }
 
-TEST(Logging, SecondSetupDoesNotDoubleTheLines) {
+TEST_F(LogFacility, SecondSetupDoesNotDoubleTheLines) {
     CapturedStdout captured;
     Logging::setupLogging("");
     Logging::setupLogging("");
@@ -77,7 +95,7 @@ TEST(Logging, SecondSetupDoesNotDoubleTheLines) {
         << captured.text();
 }
 
-TEST(Logging, LookupBuildsTheTree) {
+TEST_F(LogFacility, LookupBuildsTheTree) {
     auto root = logcraft::Logger::getRootLogger();
     EXPECT_EQ(logcraft::Logger::getLogger(""), root);
     auto abc = logcraft::Logger::getLogger("a.b.c");
@@ -95,7 +113,7 @@ TEST(Logging, LookupBuildsTheTree) {
     EXPECT_EQ(abc->getLevel(), LogLevel::TRACE);
 }
 
-TEST(Logging, LevelsInheritAndSinksFilter) {
+TEST_F(LogFacility, LevelsInheritAndSinksFilter) {
     auto sink = std::make_shared<CollectingSink>();
     auto root = logcraft::Logger::getRootLogger();
     root->addSink(sink);
@@ -124,7 +142,7 @@ TEST(Logging, LevelsInheritAndSinksFilter) {
     root->removeSink(sink);
 }
 
-TEST(Logging, LevelNames) {
+TEST_F(LogFacility, LevelNames) {
     EXPECT_EQ(levelText(LogLevel::ERR), "ERROR");
     EXPECT_EQ(levelText(LogLevel::INFO), "INFO");
     EXPECT_EQ(levelText(LogLevel::OFF), "OFF");

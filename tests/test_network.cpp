@@ -203,6 +203,24 @@ TEST(TcpSocket, TimedReceiveTellsTimeoutFromClose) {
     EXPECT_EQ(log.count("WARN Timeout in receive"), 1u);
 }
 
+// A peer that goes away with bytes still unread resets the connection: that is a receive error,
+// not a close, and the remaining time stays above 0 so that callers do not take it for a
+// time-out.
+TEST(TcpSocket, TimedReceiveReportsAResetAsAnError) {
+    NetLogCapture log;
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.connected());
+    ASSERT_TRUE(sendHex(pair.server(), "01 02"));
+    ASSERT_EQ(receiveHex(pair.client(), 1), "01");
+    pair.closeClient();
+
+    std::uint8_t buffer[1] = {};
+    std::uint32_t timeout = 5000;
+    EXPECT_FALSE(pair.server().receive(buffer, 1, timeout));
+    EXPECT_NE(timeout, 0u);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR Error receiving data"});
+}
+
 TEST(TcpSocket, BlockingReceiveFailsWhenThePeerClosesEarly) {
     LoopbackPair pair;
     ASSERT_TRUE(pair.connected());

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -339,6 +340,7 @@ TEST(Protocol, PeerThatStallsOrClosesMidMessage) {
 }
 
 // Header and payload share one time limit: each half arrives within it, both together not.
+// The header comes a second before the limit, so a slow machine does not turn it late.
 TEST(Protocol, OneTimeLimitCoversHeaderAndPayload) {
     NetLogCapture log;
     RawPeer peer;
@@ -346,11 +348,11 @@ TEST(Protocol, OneTimeLimitCoversHeaderAndPayload) {
     std::thread slowPeer([&peer] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         sendHex(peer.raw(), "04 00 00 00 05");
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         sendHex(peer.raw(), "00 00 03 E8 00");
     });
     MsgType type = MsgType::MOVEREQUEST;
-    EXPECT_EQ(peer.proto->receive_msg(type, true, 800), MsgResult::TIMEOUT);
+    EXPECT_EQ(peer.proto->receive_msg(type, true, 1500), MsgResult::TIMEOUT);
     slowPeer.join();
     EXPECT_EQ(log.count("ERROR receive_msg(): timeout reading payload"), 1u);
 }
@@ -367,6 +369,24 @@ TEST(Protocol, SendingToAClosedPeerFails) {
     }
     EXPECT_FALSE(sent);
     EXPECT_EQ(log.count("ERROR send_msg(): failed to send header"), 1u);
+}
+
+// A message is sent only when all of it went out: a peer that resets the connection while the
+// payload is still on its way makes the send fail, and the log names the payload.
+TEST(Protocol, PayloadCutOffByThePeerFails) {
+    NetLogCapture log;
+    RawPeer peer;
+    ASSERT_TRUE(peer.proto);
+    // Far more than the socket buffers of both ends hold, so the send is still going on when
+    // the peer goes away with bytes unread.
+    const std::string huge(std::size_t{16} << 20, '.');
+    bool sent = true;
+    std::thread sender([&] { sent = peer.proto->send_gameboard(huge); });
+    EXPECT_EQ(receiveHex(peer.raw(), 5), "02 01 00 00 00");
+    peer.pair.closeServer();
+    sender.join();
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR send_msg(): failed to send payload"});
 }
 
 TEST(Protocol, ConversionTouchesOnlyPayloadsOfTheirExactLength) {

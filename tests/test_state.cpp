@@ -14,7 +14,7 @@ using testing_support::mapFromFile;
 namespace {
 
 // A stack whose snapshot is one int in two blocks of two bytes, written with incPointer; its
-// slot size can be set to 0 to make the buffer impossible.
+// slot size can be set to 0, or too large, to make the buffer impossible.
 class IntStack : public StateManager {
 public:
     explicit IntStack(unsigned int capacity, unsigned int size = sizeof(int))
@@ -81,6 +81,11 @@ TEST(StateStack, PopBoundsAndFailedSnapshots) {
     EXPECT_EQ(empty.pushState(), -1);
     EXPECT_EQ(empty.getCurrentIndex(), 0);
     EXPECT_FALSE(empty.loadState(-1));
+
+    // 16 slots of 2^28 bytes are 2^32 bytes, which wraps to an empty buffer in 32 bits.
+    IntStack oversized(16, 1u << 28);
+    EXPECT_EQ(oversized.pushState(), -1);
+    EXPECT_EQ(oversized.getCurrentIndex(), 0);
 }
 
 TEST(StateStack, GameSnapshotIsTheTurnStateOnly) {

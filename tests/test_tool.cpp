@@ -138,6 +138,9 @@ TEST(Tool, HelpAndErrorsStopBeforeRunning) {
     EXPECT_EQ(runTool(twice, {"--nocolor", "--nocolor"}).err,
               "Argument --nocolor can only be set once\n");
 
+    CountingTool valued;
+    EXPECT_EQ(runTool(valued, {"--nocolor=1"}).err, "Argument --nocolor does not accept a value\n");
+
     CountingTool big;
     EXPECT_EQ(runTool(big, {"-c", "256"}).err,
               "Argument -c number does not accept the value 256\n");

@@ -108,6 +108,12 @@ TEST(Transition, ValidityAgainstAMapWithItsMessages) {
     EXPECT_EQ(log.messages(), (Messages{"Transition checks failed for transition 0 1 6 <-> 4 1 2",
                                         "  Coordinates are invalid"}));
     log.clear();
+    EXPECT_FALSE(Transition(1, 1, Direction::W, 4, 1, Direction::E).isValid(plain));
+    EXPECT_EQ(log.messages(), (Messages{"Transition checks failed for transition 1 1 6 <-> 4 1 2",
+                                        "  Coordinates are invalid",
+                                        "  Transition not connected via empty location"}))
+        << "the end on the map is still checked";
+    log.clear();
     EXPECT_FALSE(Transition(4294967295u, 0, Direction::E, 0, 3, Direction::S).isValid(plain));
     EXPECT_EQ(log.messages().back(), "  Coordinates are invalid");
     log.clear();

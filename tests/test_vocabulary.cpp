@@ -105,6 +105,9 @@ TEST(Vocabulary, ReadUnsignedRefusesSignsAndOverflow) {
     std::istringstream over("256");
     EXPECT_FALSE(readUnsigned(over, value, 255));
     EXPECT_EQ(value, 7u);
+    std::istringstream single("9");
+    EXPECT_FALSE(readUnsigned(single, value, 5)) << "one digit may exceed a small bound";
+    EXPECT_EQ(value, 7u);
     std::istringstream edge(" 255x");
     EXPECT_TRUE(readUnsigned(edge, value, 255));
     EXPECT_EQ(value, 255u);
@@ -142,8 +145,9 @@ TEST(Vocabulary, MovesAndPhasesPrint) {
 }
 
 #ifndef NDEBUG
-TEST(VocabularyDeathTest, MoveWithoutPlayerIsAProgrammingError) {
+TEST(VocabularyDeathTest, BrokenPreconditionsAreProgrammingErrors) {
     EXPECT_DEATH(Move(1, 1, MoveChoice::NONE, Player::P_INVALID, false),
                  "player != Player::P_INVALID");
+    EXPECT_DEATH(incrementPlayer(Player::P1, 0), "n >= 1");
 }
 #endif

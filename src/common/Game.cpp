@@ -231,6 +231,8 @@ bool Game::makeMove(const Move& move) {
     return result;
 }
 
+// The generator, and with `apply` the turn handed on after each move it played: a passive game
+// only skips disqualified players, since its authority decides who moves next.
 bool Game::nextMove(Move& move, bool apply) {
     const bool found = calcNextMove(move, apply);
     if (found && apply) {

@@ -161,12 +161,15 @@ bool GameBoard::move_possible(Player player) const {
 }
 
 // The eight walks from first_index advanced together, breadth first; it answers what the check
-// mode of checkCapture answers, without the free placement on expansion squares.
+// mode of checkCapture answers, without the free placement on expansion squares. A first step
+// that a transition leads straight back onto first_index ends that walk, as in capturePath:
+// the start square is never counted as a square in between.
 bool GameBoard::testPathBfs(index_t first_index, Square boardPlayer) const {
     std::vector<CaptureItem> items;
     for (const Direction d : AllDirections) {
         const index_t next = get_transition(first_index, d);
-        if (next != INVALID_INDEX && occupied(next) && squares[next] != boardPlayer) {
+        if (next != INVALID_INDEX && next != first_index && occupied(next) &&
+            squares[next] != boardPlayer) {
             items.push_back({next, get_nextdirection(first_index, d)});
         }
     }

@@ -2,6 +2,7 @@
 // Game.hpp includes this header; the board includes it without pulling in the turn engine.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <ostream>
 
@@ -46,8 +47,10 @@ public:
     bool terminal = false;
 };
 
-// The player after p in the cycle 1, 2, ..., n, 1; P_INVALID is followed by 1.
+// The player after p in the cycle 1, 2, ..., n, 1; P_INVALID is followed by 1. A cycle of no
+// players is a programming error.
 constexpr Player incrementPlayer(Player p, unsigned int n) {
+    assert(n >= 1);
     return static_cast<Player>(static_cast<unsigned>(p) % n + 1);
 }
 

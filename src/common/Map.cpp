@@ -22,7 +22,7 @@ std::istream& readUnsigned(std::istream& is, std::uint64_t& value, std::uint64_t
     bool overflow = false;
     while (std::isdigit(is.peek())) {
         const auto digit = static_cast<std::uint64_t>(is.get() - '0');
-        if (result > (max - digit) / 10) {
+        if (digit > max || result > (max - digit) / 10) {
             overflow = true;
         } else {
             result = result * 10 + digit;

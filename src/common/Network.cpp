@@ -184,12 +184,14 @@ bool TcpSocket::receive(void* msg, std::size_t length, std::uint32_t& timeout) c
     return true;
 }
 
+// The error number is taken before the log statement, whose own work could change it.
 bool TcpSocket::wait(std::uint32_t timeout) const {
     const int ready = pollReadable(m_sock, timeout);
+    const int error = errno;
     if (ready == 0) {
         LOG(loggerNetwork, DEBUG) << "Timeout on select";
     } else if (ready < 0) {
-        LOG(loggerNetwork, DEBUG) << "Error on select: " << errno;
+        LOG(loggerNetwork, DEBUG) << "Error on select: " << error;
     }
     return ready > 0;
 }

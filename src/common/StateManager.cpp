@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstring>
+#include <limits>
 #include <new>
 
 StateManager::StateManager(unsigned int initialStackSize) : m_currentStackSize(initialStackSize) {
@@ -10,6 +11,12 @@ StateManager::StateManager(unsigned int initialStackSize) : m_currentStackSize(i
 
 StateManager::~StateManager() {
     delete[] m_data;
+}
+
+// Whether a buffer of `slots` slots has a byte size that 32 bits can hold: a wrapped product
+// would allocate less than the slots need.
+bool StateManager::bufferFits(unsigned int slots) const {
+    return slots <= std::numeric_limits<unsigned int>::max() / m_stateSize;
 }
 
 // Doubles the capacity. Before the buffer exists only the capacity changes; init() later
@@ -22,6 +29,9 @@ bool StateManager::grow() {
     if (m_data == nullptr) {
         m_currentStackSize = newSize;
         return true;
+    }
+    if (!bufferFits(newSize)) {
+        return false;
     }
     char* newData = new (std::nothrow) char[newSize * m_stateSize];
     if (newData == nullptr) {
@@ -84,7 +94,7 @@ bool StateManager::init() const {
         return false;
     }
     m_stateSize = getStateSize();
-    if (m_stateSize == 0) {
+    if (m_stateSize == 0 || !bufferFits(m_currentStackSize)) {
         return false;
     }
     m_data = new (std::nothrow) char[m_currentStackSize * m_stateSize];

@@ -40,6 +40,7 @@ protected:
 
 private:
     bool init() const;
+    bool bufferFits(unsigned int slots) const;
     bool grow();
 
     unsigned int m_currentStackSize;

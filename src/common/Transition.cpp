@@ -7,22 +7,23 @@ Transition::Transition(map_axis xStart, map_axis yStart, Direction dStart, map_a
     : m_xStart(xStart), m_yStart(yStart), m_dStart(dStart), m_xEnd(xEnd), m_yEnd(yEnd),
       m_dEnd(dEnd), m_isValid(true) {}
 
-// Both ends must lie on the map and face its outside or a hole. An end off the map is not looked
-// at further, so only the coordinate failure is reported for it. Self-loops pass: a line that
-// leaves through such an end simply comes back through it.
+// Both ends must lie on the map and face its outside or a hole. The two checks are made
+// independently: an end off the map fails the coordinate check and is not looked at further
+// (its neighbour is NONE), while an end on the map that faces a square is still reported.
+// Self-loops pass: a line that leaves through such an end simply comes back through it.
 bool Transition::isValid(const Map& map) const {
     const bool onMap = m_xStart < map.getWidth() && m_yStart < map.getHeight() &&
                        m_xEnd < map.getWidth() && m_yEnd < map.getHeight();
-    const bool connected = onMap &&
-                           map.getDirectNeighbour(m_xStart, m_yStart, m_dStart) == Square::NONE &&
+    const bool connected = map.getDirectNeighbour(m_xStart, m_yStart, m_dStart) == Square::NONE &&
                            map.getDirectNeighbour(m_xEnd, m_yEnd, m_dEnd) == Square::NONE;
-    if (connected) {
+    if (onMap && connected) {
         return true;
     }
     LOG(loggerMap, ERR) << "Transition checks failed for transition " << *this;
     if (!onMap) {
         LOG(loggerMap, ERR) << "  Coordinates are invalid";
-    } else {
+    }
+    if (!connected) {
         LOG(loggerMap, ERR) << "  Transition not connected via empty location";
     }
     return false;

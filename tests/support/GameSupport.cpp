@@ -1,6 +1,8 @@
 #include "GameSupport.hpp"
 
 #include <algorithm>
+#include <array>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -22,21 +24,36 @@ std::unique_ptr<Map> mapFromFile(const std::string& name) {
     return map;
 }
 
-// Hands the bare message text to the collector.
-class MessageFormatter : public logcraft::Formatter {
+std::vector<std::string> sampleMapNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(mapPath(""))) {
+        if (entry.path().extension() == ".map") {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_FALSE(names.empty());
+    return names;
+}
+
+// Hands the level name and the message text, joined by one blank, to the collector.
+class LevelFormatter : public logcraft::Formatter {
 public:
-    std::string format(const logcraft::EntryContext&, const std::string& message) const override {
-        return message;
+    std::string format(const logcraft::EntryContext& context,
+                       const std::string& message) const override {
+        std::ostringstream os;
+        os << context.level << ' ' << message;
+        return os.str();
     }
 };
 
 class LogCollector::CollectingSink : public logcraft::Sink {
 public:
-    CollectingSink() { setFormatter(std::make_shared<MessageFormatter>()); }
-    mutable std::vector<std::string> messages;
+    CollectingSink() { setFormatter(std::make_shared<LevelFormatter>()); }
+    mutable std::vector<std::string> entries;
 
 protected:
-    void logEntry(const std::string& text) const override { messages.push_back(text); }
+    void logEntry(const std::string& text) const override { entries.push_back(text); }
 };
 
 LogCollector::LogCollector(logcraft::LogPtr logger)
@@ -51,17 +68,17 @@ LogCollector::~LogCollector() {
     m_logger->setLevel(m_level);
 }
 
-const std::vector<std::string>& LogCollector::messages() const {
-    return m_sink->messages;
+const std::vector<std::string>& LogCollector::entries() const {
+    return m_sink->entries;
 }
 
-bool LogCollector::contains(const std::string& message) const {
-    const auto& all = messages();
-    return std::find(all.begin(), all.end(), message) != all.end();
+bool LogCollector::contains(const std::string& entry) const {
+    const auto& all = entries();
+    return std::find(all.begin(), all.end(), entry) != all.end();
 }
 
 void LogCollector::clear() {
-    m_sink->messages.clear();
+    m_sink->entries.clear();
 }
 
 std::vector<Move> generatedMoves(Game& game) {
@@ -75,14 +92,46 @@ std::vector<Move> generatedMoves(Game& game) {
 
 testing::AssertionResult boardInvariantsHold(const Game& game) {
     const GameBoard& board = game.getBoard();
-    const std::string text = board.asSimpleString();
-    const auto holes = static_cast<std::uint32_t>(std::count(text.begin(), text.end(), '-'));
-    if (board.getReducedBoardSize() != board.getBoardSize() - holes) {
-        return testing::AssertionFailure() << "non-hole count " << board.getReducedBoardSize()
-                                           << " but " << holes << " holes in\n"
-                                           << text;
+    std::array<std::uint32_t, 9> colours{};
+    std::uint32_t nonHoles = 0;
+    for (std::uint32_t i = 0; i < board.getBoardSize(); ++i) {
+        const Square square = board.get_square(static_cast<index_t>(i));
+        nonHoles += square != Square::NONE;
+        if (square >= Square::PLAYER1 && square <= Square::PLAYER_MAX) {
+            ++colours[static_cast<unsigned>(square)];
+        }
     }
-    std::uint32_t stones = 0;
+    if (board.getReducedBoardSize() != nonHoles) {
+        return testing::AssertionFailure()
+               << "non-hole count " << board.getReducedBoardSize() << " but " << nonHoles;
+    }
+    std::vector<std::uint32_t> counted;
+    std::vector<std::uint32_t> byPlayer;
+    for (unsigned c = 1; c < colours.size(); ++c) {
+        if (board.getBoardCounts()[c] != colours[c]) {
+            return testing::AssertionFailure()
+                   << "colour " << c << " counts " << board.getBoardCounts()[c] << " but "
+                   << colours[c] << " squares hold it";
+        }
+        if (c > game.getNrPlayers() && colours[c] != 0) {
+            return testing::AssertionFailure() << "colour " << c << " belongs to no player";
+        }
+        if (c <= game.getNrPlayers()) {
+            counted.push_back(colours[c]);
+            byPlayer.push_back(board.getStoneCount(static_cast<Player>(c)));
+        }
+    }
+    std::sort(counted.begin(), counted.end());
+    std::sort(byPlayer.begin(), byPlayer.end());
+    if (counted != byPlayer) {
+        return testing::AssertionFailure() << "the players' stones are not the colours' stones";
+    }
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult ownersShownAsCounted(const Game& game) {
+    const GameBoard& board = game.getBoard();
+    const std::string text = board.asSimpleString();
     for (Player p : game.getPlayers()) {
         const char digit = static_cast<char>('0' + static_cast<unsigned>(p));
         const auto shown = static_cast<unsigned>(std::count(text.begin(), text.end(), digit));
@@ -92,12 +141,6 @@ testing::AssertionResult boardInvariantsHold(const Game& game) {
                    << shown << " in\n"
                    << text;
         }
-        stones += shown;
-    }
-    const auto digits =
-        std::count_if(text.begin(), text.end(), [](char c) { return c >= '1' && c <= '9'; });
-    if (static_cast<std::uint32_t>(digits) != stones) {
-        return testing::AssertionFailure() << "a stone belongs to no player in\n" << text;
     }
     return testing::AssertionSuccess();
 }
@@ -110,7 +153,65 @@ Move illegalMove(const Game& game) {
                               : Move(60, 60, MoveChoice::NONE, game.getCurrentPlayer(), false);
 }
 
+// A choice that fits the square at random: a player on a choice square, a bomb or an override
+// stone on a bonus square, none elsewhere and for bomb throws.
+MoveChoice randomChoice(const Game& game, index_t index, std::mt19937& rng) {
+    if (game.is_terminal()) {
+        return MoveChoice::NONE;
+    }
+    switch (game.getBoard().get_square(index)) {
+    case Square::CHOICE:
+        return static_cast<MoveChoice>(1 + rng() % game.getNrPlayers());
+    case Square::BONUS:
+        return rng() % 2 == 0 ? MoveChoice::BOMB : MoveChoice::OVERRIDE;
+    default:
+        return MoveChoice::NONE;
+    }
+}
+
+// A valid player other than the one on turn, or P_INVALID when there is none.
+Player otherValidPlayer(const Game& game, std::mt19937& rng) {
+    std::vector<Player> others;
+    for (Player p : game.getValidPlayers()) {
+        if (p != game.getCurrentPlayer()) {
+            others.push_back(p);
+        }
+    }
+    return others.empty() ? Player::P_INVALID : others[rng() % others.size()];
+}
+
+// Either the player on turn sends a move the board refuses and loses the turn, or another
+// player sends a move out of turn and the holder keeps it. Returns the disqualified player.
+Player disqualifySomeone(Game& game, std::mt19937& rng) {
+    const Player holder = game.getCurrentPlayer();
+    const Player other = rng() % 2 == 0 ? otherValidPlayer(game, rng) : Player::P_INVALID;
+    if (other == Player::P_INVALID) {
+        EXPECT_FALSE(game.makeMove(illegalMove(game)));
+        EXPECT_TRUE(game.is_final() || game.getCurrentPlayer() != holder);
+        return holder;
+    }
+    EXPECT_FALSE(game.makeMove(Move(0, 0, MoveChoice::NONE, other, game.is_terminal())));
+    EXPECT_EQ(game.getCurrentPlayer(), holder) << "a move out of turn took the turn";
+    return other;
+}
+
 } // namespace
+
+Move randomMove(const Game& game, std::mt19937& rng) {
+    const GameBoard& board = game.getBoard();
+    const std::uint32_t size = board.getBoardSize();
+    const std::uint32_t start = rng() % size;
+    for (std::uint32_t step = 0; step < size; ++step) {
+        const auto index = static_cast<index_t>((start + step) % size);
+        Move move(0, 0, MoveChoice::NONE, game.getCurrentPlayer(), game.is_terminal());
+        board.index2coords(index, move.x, move.y);
+        if (game.checkMove(move, false)) {
+            move.choice = randomChoice(game, index, rng);
+            return move;
+        }
+    }
+    return Move();
+}
 
 std::vector<GameEvent> playRandomGame(Game& game, std::mt19937& rng, unsigned disqualifyOneIn) {
     std::vector<GameEvent> events;
@@ -120,22 +221,29 @@ std::vector<GameEvent> playRandomGame(Game& game, std::mt19937& rng, unsigned di
     while (!game.is_final() && events.size() < limit) {
         const Player mover = game.getCurrentPlayer();
         if (disqualifyOneIn > 0 && rng() % disqualifyOneIn == 0) {
-            EXPECT_FALSE(game.makeMove(illegalMove(game)));
-            EXPECT_TRUE(game.is_disqualified(mover));
-            events.push_back({Move(0, 0, MoveChoice::NONE, mover, false), true});
+            const Player loser = disqualifySomeone(game, rng);
+            EXPECT_TRUE(game.is_disqualified(loser));
+            events.push_back({Move(0, 0, MoveChoice::NONE, loser, false), true});
         } else {
-            const std::vector<Move> moves = generatedMoves(game);
-            if (moves.empty()) {
+            const Move move = randomMove(game, rng);
+            if (!move.isValid()) {
                 ADD_FAILURE() << "player " << mover << " on turn without a move";
                 break;
             }
-            const Move move = moves[rng() % moves.size()];
+            Move first;
+            EXPECT_TRUE(game.nextMove(first, false)) << "the generator finds no move";
+            EXPECT_TRUE(game.checkMove(move, true)) << move;
             EXPECT_TRUE(game.makeMove(move)) << move;
             events.push_back({move, false});
         }
         EXPECT_TRUE(boardInvariantsHold(game));
+        EXPECT_TRUE(game.is_final() || !game.is_disqualified(game.getCurrentPlayer()));
+        if (events.size() % 32 == 0) {
+            EXPECT_TRUE(ownersShownAsCounted(game));
+        }
     }
     EXPECT_TRUE(game.is_final());
+    EXPECT_TRUE(ownersShownAsCounted(game));
     return events;
 }
 

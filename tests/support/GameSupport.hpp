@@ -19,6 +19,8 @@ namespace testing_support {
 std::unique_ptr<Map> mapFromText(const std::string& text);
 // A map read from maps/<name>.
 std::unique_ptr<Map> mapFromFile(const std::string& name);
+// The names of every map in maps/, sorted.
+std::vector<std::string> sampleMapNames();
 
 // Collects the messages of one logger at every level while it lives, then restores the
 // logger's level and removes its sink.
@@ -29,8 +31,9 @@ public:
     LogCollector& operator=(const LogCollector&) = delete;
     ~LogCollector();
 
-    const std::vector<std::string>& messages() const;
-    bool contains(const std::string& message) const;
+    // Each message after its level name and one blank ("DEBUG Making move, ...").
+    const std::vector<std::string>& entries() const;
+    bool contains(const std::string& entry) const;
     void clear();
 
 private:
@@ -43,10 +46,18 @@ private:
 // Every legal move of the player on turn, in the generator's order.
 std::vector<Move> generatedMoves(Game& game);
 
-// The board agrees with itself: each player's stone count equals the squares that show the
-// player's number, the non-hole count equals the squares that are not holes, and every stone
-// belongs to a player of the game.
+// A random legal move of the player on turn, with a random choice that fits its square: the
+// first square that checkMove accepts from a random start on, round the board. Much cheaper on
+// large boards than picking among every generated move. An invalid move when there is none.
+Move randomMove(const Game& game, std::mt19937& rng);
+
+// The board agrees with itself, read square by square: each colour's stone count equals the
+// squares that hold it, the non-hole count equals the squares that are not holes, every stone
+// has a colour of a player of the game, and the players' counts are the colours' counts.
 testing::AssertionResult boardInvariantsHold(const Game& game);
+// Each player's stone count equals the squares that the board's text shows as that player's:
+// the player/colour mapping seen from both sides. Renders the board, so it costs more.
+testing::AssertionResult ownersShownAsCounted(const Game& game);
 
 // One step of a recorded game: a move, or the disqualification of a player.
 struct GameEvent {
@@ -54,9 +65,10 @@ struct GameEvent {
     bool disqualification = false;
 };
 
-// Plays an active game to FINAL with moves picked at random among the generated ones;
-// with `disqualifyOneIn` > 0 the player on turn sends an illegal move with that odds instead.
-// Checks the board invariants after every step and returns the events in order.
+// Plays an active game to FINAL with random moves (the generator must find a move too); with
+// `disqualifyOneIn` > 0, at those odds a step instead disqualifies the player on turn for an
+// illegal move or another player for a move out of turn. Checks the board invariants after
+// every step and returns the events in order.
 std::vector<GameEvent> playRandomGame(Game& game, std::mt19937& rng, unsigned disqualifyOneIn);
 
 } // namespace testing_support
