@@ -1,11 +1,15 @@
 #include "server/GameServer.hpp"
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "common/GameBoard.hpp"
 #include "common/Logging.hpp"
 
 namespace {
+
+constexpr std::chrono::milliseconds AcceptRetryPause{100};
 
 // The depth limit travels as one byte.
 void checkDepthLimit(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) {
@@ -65,6 +69,7 @@ bool GameServer::doRun() {
 }
 
 // A connection that fails its opening frees no seat: the server simply waits for the next.
+// A failing accept (e.g. no descriptors left) is retried after a pause, not in a busy loop.
 std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const TcpServer& listener,
                                                                   const Map& map) {
     std::ostringstream mapText;
@@ -74,6 +79,7 @@ std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const TcpServe
     while (seats.size() < map.getPlayers()) {
         TcpSocket* socket = listener.accept(0);
         if (socket == nullptr) {
+            std::this_thread::sleep_for(AcceptRetryPause);
             continue;
         }
         auto client = std::make_unique<ProtoClient>(socket);

@@ -72,12 +72,9 @@ bool Referee::awaitMove(ProtoClient& client, payload_move& answer, std::string& 
     }
 }
 
-// The game's own rejection path would disqualify and advance the turn twice, so the referee
-// tests the move first and disqualifies an illegal mover itself. A bomb throw carries no choice.
+// The referee tests the move first and disqualifies an illegal mover itself, so that the record
+// and the broadcast name the reason.
 bool Referee::isLegal(const Move& move) const {
-    if (move.terminal && move.choice != MoveChoice::NONE) {
-        return false;
-    }
     return m_game.checkMove(move, true);
 }
 
