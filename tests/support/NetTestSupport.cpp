@@ -2,44 +2,23 @@
 
 #include <algorithm>
 #include <iomanip>
+#include <mutex>
 #include <sstream>
-#include <utility>
 
 namespace testing_support {
 
-// A formatter that keeps only level and message, so tests compare the text that matters.
-class LevelMessageFormatter : public logcraft::Formatter {
-public:
-    std::string format(const logcraft::EntryContext& context,
-                       const std::string& message) const override {
-        std::ostringstream os;
-        os << context.level << ' ' << message;
-        return os.str();
-    }
-};
-
+// Keeps only level and message of the default "LEVEL - message\n" text, so tests compare the
+// text that matters.
 class NetLogCapture::CollectingSink : public logcraft::Sink {
 public:
-    CollectingSink() { setFormatter(std::make_shared<LevelMessageFormatter>()); }
-
-    std::vector<std::string> lines() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_lines;
-    }
-    void clear() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.clear();
-    }
-
-protected:
     void logEntry(const std::string& text) const override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.push_back(text);
+        const std::size_t dash = text.find(" - ");
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.push_back(text.substr(0, dash) + ' ' + text.substr(dash + 3, text.size() - dash - 4));
     }
 
-private:
-    mutable std::mutex m_mutex;
-    mutable std::vector<std::string> m_lines;
+    mutable std::mutex mutex;
+    mutable std::vector<std::string> lines;
 };
 
 NetLogCapture::NetLogCapture() : m_sink(std::make_shared<CollectingSink>()) {
@@ -53,7 +32,8 @@ NetLogCapture::~NetLogCapture() {
 }
 
 std::vector<std::string> NetLogCapture::lines() const {
-    return m_sink->lines();
+    std::lock_guard<std::mutex> lock(m_sink->mutex);
+    return m_sink->lines;
 }
 
 std::size_t NetLogCapture::count(const std::string& line) const {
@@ -62,39 +42,23 @@ std::size_t NetLogCapture::count(const std::string& line) const {
 }
 
 void NetLogCapture::clear() {
-    m_sink->clear();
+    std::lock_guard<std::mutex> lock(m_sink->mutex);
+    m_sink->lines.clear();
+}
+
+void SocketCloser::operator()(TcpSocket* socket) const {
+    socket->close();
+    delete socket;
 }
 
 LoopbackPair::LoopbackPair() {
     TcpServer listener;
-    if (!listener.open_port(0)) {
-        return;
-    }
-    auto* client = new TcpClient();
-    if (client->connect_to("127.0.0.1", listener.getPort())) {
-        m_client = client;
-        m_server = listener.accept(5000);
-    } else {
-        delete client;
+    auto connecting = std::make_unique<TcpClient>();
+    if (listener.open_port(0) && connecting->connect_to("127.0.0.1", listener.getPort())) {
+        client.reset(connecting.release());
+        server.reset(listener.accept(5000));
     }
     listener.close();
-}
-
-LoopbackPair::~LoopbackPair() {
-    for (TcpSocket* end : {static_cast<TcpSocket*>(m_client), m_server}) {
-        if (end != nullptr) {
-            end->close();
-            delete end;
-        }
-    }
-}
-
-TcpSocket* LoopbackPair::releaseClient() {
-    return std::exchange(m_client, nullptr);
-}
-
-TcpSocket* LoopbackPair::releaseServer() {
-    return std::exchange(m_server, nullptr);
 }
 
 std::string hex(const std::uint8_t* bytes, std::size_t length) {

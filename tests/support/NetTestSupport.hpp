@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,34 +33,26 @@ private:
     std::shared_ptr<CollectingSink> m_sink;
 };
 
+// Sockets do not close themselves; this owner does.
+struct SocketCloser {
+    void operator()(TcpSocket* socket) const;
+};
+using SocketPtr = std::unique_ptr<TcpSocket, SocketCloser>;
+
 // Both ends of one TCP connection over 127.0.0.1, made by a real listening server on a port
-// the system picks. The ends are null when the set-up failed; release() hands one over.
-class LoopbackPair {
-public:
+// the system picks. The ends are null when the set-up failed.
+struct LoopbackPair {
     LoopbackPair();
-    LoopbackPair(const LoopbackPair&) = delete;
-    LoopbackPair& operator=(const LoopbackPair&) = delete;
-    ~LoopbackPair();
+    bool connected() const { return client && server; }
 
-    bool connected() const { return m_client != nullptr && m_server != nullptr; }
-    TcpSocket& client() { return *m_client; }
-    TcpSocket& server() { return *m_server; }
-    TcpSocket* releaseClient();
-    TcpSocket* releaseServer();
-    // Closes one end, as a peer that goes away.
-    void closeClient() { m_client->close(); }
-    void closeServer() { m_server->close(); }
-
-private:
-    TcpClient* m_client = nullptr;
-    TcpSocket* m_server = nullptr;
+    SocketPtr client;
+    SocketPtr server;
 };
 
 // "05 00 00 00 05" for the bytes 5, 0, 0, 0, 5.
 std::string hex(const std::uint8_t* bytes, std::size_t length);
 
-// Receives exactly `length` bytes within two seconds and writes them as hex(); on failure the
-// text says what arrived.
+// Receives exactly `length` bytes within two seconds and writes them as hex().
 std::string receiveHex(TcpSocket& socket, std::size_t length);
 
 // Sends bytes given as hex() text; true when all went out.
