@@ -46,11 +46,6 @@ void NetLogCapture::clear() {
     m_sink->lines.clear();
 }
 
-void SocketCloser::operator()(TcpSocket* socket) const {
-    socket->close();
-    delete socket;
-}
-
 LoopbackPair::LoopbackPair() {
     TcpServer listener;
     auto connecting = std::make_unique<TcpClient>();
@@ -73,10 +68,8 @@ std::string hex(const std::uint8_t* bytes, std::size_t length) {
 std::string receiveHex(TcpSocket& socket, std::size_t length) {
     std::vector<std::uint8_t> buffer(length);
     std::uint32_t timeout = 2000;
-    if (!socket.receive(buffer.data(), length, timeout)) {
-        return "<receive failed>";
-    }
-    return hex(buffer.data(), length);
+    return socket.receive(buffer.data(), length, timeout) ? hex(buffer.data(), length)
+                                                          : "<receive failed>";
 }
 
 bool sendHex(TcpSocket& socket, const std::string& text) {

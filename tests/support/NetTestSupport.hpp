@@ -24,7 +24,6 @@ public:
     ~NetLogCapture();
 
     std::vector<std::string> lines() const;
-    // How many entries equal `line` exactly.
     std::size_t count(const std::string& line) const;
     void clear();
 
@@ -35,7 +34,10 @@ private:
 
 // Sockets do not close themselves; this owner does.
 struct SocketCloser {
-    void operator()(TcpSocket* socket) const;
+    void operator()(TcpSocket* socket) const {
+        socket->close();
+        delete socket;
+    }
 };
 using SocketPtr = std::unique_ptr<TcpSocket, SocketCloser>;
 
