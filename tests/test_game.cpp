@@ -20,14 +20,6 @@ const char* const threePlayers = "3\n0\n1 1\n5 5\n0 0 0 0 0\n0 1 2 3 0\n0 2 3 1 
 // Nobody can capture anything; three players with one bomb each.
 const char* const bombsOnly = "3\n0\n1 0\n1 5\n1 0 2 0 3\n";
 
-std::vector<Player> players(std::initializer_list<unsigned> numbers) {
-    std::vector<Player> result;
-    for (unsigned n : numbers) {
-        result.push_back(Player(n));
-    }
-    return result;
-}
-
 Move stone(std::uint16_t x, std::uint16_t y, unsigned player, MoveChoice choice = MoveChoice()) {
     return Move(x, y, choice, Player(player), false);
 }
@@ -44,7 +36,7 @@ TEST(TurnEngine, FirstPlayerAndStartPhase) {
     EXPECT_EQ(game.getCurrentPlayer(), Player::P1);
     EXPECT_EQ(game.get_movenumber(), 0u);
     EXPECT_FALSE(game.is_terminal() || game.is_final());
-    EXPECT_EQ(game.getValidPlayers(), players({1, 2}));
+    EXPECT_EQ(game.getValidPlayers(), (std::vector<Player>{Player(1), Player(2)}));
 
     auto secondStarts = mapFromText("2\n0\n0 0\n1 4\n2 1 0 0\n");
     EXPECT_EQ(Game(*secondStarts, false).getCurrentPlayer(), Player(2));
@@ -73,7 +65,7 @@ TEST(TurnEngine, Disqualification) {
               (Lines{"DEBUG Current player disqualified, increment turn",
                      "TRACE turn_inc: next valid player is 2", "INFO Disqualified player 1"}));
     EXPECT_EQ(game.getCurrentPlayer(), Player(2));
-    EXPECT_EQ(game.getValidPlayers(), players({2, 3}));
+    EXPECT_EQ(game.getValidPlayers(), (std::vector<Player>{Player(2), Player(3)}));
     EXPECT_TRUE(game.getBoard().getDisqualified(Player(1)));
     log.entries().clear();
     game.disqualify(Player(1));
@@ -84,7 +76,7 @@ TEST(TurnEngine, Disqualification) {
     EXPECT_EQ(other.getCurrentPlayer(), Player(1));
     EXPECT_TRUE(other.makeMove(stone(4, 1, 1)));
     EXPECT_EQ(other.getCurrentPlayer(), Player(3)) << "the disqualified player is skipped";
-    EXPECT_EQ(other.getPlayers(), players({1, 2, 3}));
+    EXPECT_EQ(other.getPlayers(), (std::vector<Player>{Player(1), Player(2), Player(3)}));
     other.disqualify(Player(1));
     EXPECT_TRUE(other.is_final());
     EXPECT_FALSE(other.is_terminal());

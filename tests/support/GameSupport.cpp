@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 #include "BoardProbe.hpp"
 #include "TestPaths.hpp"
@@ -35,24 +34,17 @@ std::vector<std::string> sampleMapNames() {
     return names;
 }
 
-// Hands the level name and the message text, joined by one blank, to the collector.
-class LevelFormatter : public logcraft::Formatter {
-public:
-    std::string format(const logcraft::EntryContext& context,
-                       const std::string& message) const override {
-        std::ostringstream os;
-        os << context.level << ' ' << message;
-        return os.str();
-    }
-};
-
+// Keeps each entry of the default form "LEVEL - message\n" as "LEVEL message".
 class LogCollector::CollectingSink : public logcraft::Sink {
 public:
-    CollectingSink() { setFormatter(std::make_shared<LevelFormatter>()); }
     mutable std::vector<std::string> entries;
 
 protected:
-    void logEntry(const std::string& text) const override { entries.push_back(text); }
+    void logEntry(const std::string& text) const override {
+        const std::size_t dash = text.find(" - ");
+        entries.push_back(text.substr(0, dash) + ' ' +
+                          text.substr(dash + 3, text.size() - dash - 4));
+    }
 };
 
 LogCollector::LogCollector(logcraft::LogPtr logger)
