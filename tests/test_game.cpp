@@ -137,7 +137,10 @@ TEST(TurnEngine, ActiveGameRefusesMovesAfterTheEndAndUnknownPlayers) {
     LogCollector log(loggerGame);
     EXPECT_FALSE(game.makeMove(stone(0, 0, 9)));
     EXPECT_TRUE(log.contains("WARN Rejecting move of unknown player 9"));
-    EXPECT_FALSE(game.makeMove(Move(3, 2, MoveChoice::NONE, Player::P_INVALID, false)));
+    Move nobody;
+    nobody.x = 3;
+    nobody.y = 2;
+    EXPECT_FALSE(game.makeMove(nobody));
     game.disqualify(Player(0));
     game.disqualify(Player(3));
     EXPECT_TRUE(log.contains("WARN Cannot disqualify unknown player 3"));
