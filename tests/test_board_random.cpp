@@ -3,8 +3,6 @@
 // blast against rec_bomb on a twin board, and the counters against a recount.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -12,180 +10,129 @@
 #include <vector>
 
 #include "tests/support/BoardProbe.hpp"
+#include "tests/support/GameSupport.hpp"
 #include "tests/support/TestPaths.hpp"
 
 using testing_support::BoardProbe;
+using testing_support::invariantsHold;
 
 namespace {
 
-std::vector<std::string> sampleMaps() {
-    std::vector<std::string> paths;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(testing_support::sourceDir() + "/maps")) {
-        if (entry.path().extension() == ".map") {
-            paths.push_back(entry.path().string());
-        }
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The same map text with another bomb strength (the fourth header number).
-std::string withStrength(const std::string& text, unsigned strength) {
-    std::istringstream in(text);
-    unsigned players = 0;
-    unsigned overrides = 0;
-    unsigned bombs = 0;
-    unsigned ignored = 0;
-    in >> players >> overrides >> bombs >> ignored;
+// The sample map's text with another bomb strength (the fourth header number).
+std::string withStrength(const std::string& name, unsigned strength) {
+    std::ifstream in(testing_support::mapPath(name));
+    unsigned header[4] = {};
+    in >> header[0] >> header[1] >> header[2] >> header[3];
     std::ostringstream out;
-    out << players << ' ' << overrides << ' ' << bombs << ' ' << strength << in.rdbuf();
+    out << header[0] << ' ' << header[1] << ' ' << header[2] << ' ' << strength << in.rdbuf();
     return out.str();
 }
 
 // Two boards of one map that receive the same moves; bombs are thrown on the first and
-// computed by rec_bomb on the second.
-class TwinGame {
-public:
-    TwinGame(const std::string& text, unsigned seed)
-        : iterative(BoardProbe::fromText(text)), recursive(BoardProbe::fromText(text)), rng(seed) {}
+// computed by rec_bomb with power radius + 1 on the second.
+struct TwinBoards {
+    std::unique_ptr<BoardProbe> iterative;
+    std::unique_ptr<BoardProbe> recursive;
+    std::mt19937 rng;
 
-    bool valid() const { return iterative && recursive; }
+    std::size_t pick(std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    }
+    Player randomPlayer() { return Player(1 + pick(iterative->getMap().getPlayers())); }
 
-    void checkWalksAgree(Player player) const {
-        const Square colour = iterative->ptob(player);
+    // The squares where `accept` holds, one of them at random or INVALID_INDEX.
+    template <typename Accept>
+    index_t randomSquare(Accept accept) {
+        std::vector<index_t> found;
         for (index_t i = 0; i < iterative->getBoardSize(); ++i) {
-            const Square s = iterative->get_square(i);
-            if (s == Square::NONE || s == Square::EXPANSION) {
-                continue;
+            if (accept(i)) {
+                found.push_back(i);
             }
-            ASSERT_EQ(iterative->checkCapture(player, i, false), iterative->testPathBfs(i, colour))
-                << "square " << i << " player " << static_cast<unsigned>(player);
         }
+        return found.empty() ? INVALID_INDEX : found[pick(found.size())];
     }
 
-    // Plays a random legal placement of the next player in turn on both boards; false when
-    // that player had none.
-    bool randomMove() {
-        turn = incrementPlayer(turn, iterative->getMap().getPlayers());
-        const Player player = turn;
-        std::vector<index_t> legal;
-        for (index_t i = 0; i < iterative->getBoardSize(); ++i) {
-            if (iterative->makeMove(player, i, MoveChoice::NONE, false)) {
-                legal.push_back(i);
-            }
-        }
-        if (legal.empty()) {
+    // A random legal placement of the player on both boards; false when it had none.
+    bool randomMove(Player player) {
+        const index_t index = randomSquare(
+            [&](index_t i) { return iterative->makeMove(player, i, MoveChoice::NONE, false); });
+        if (index == INVALID_INDEX) {
             return false;
         }
-        const index_t index = legal[pick(legal.size())];
-        const MoveChoice choice = randomChoice(index);
+        const Square square = iterative->get_square(index);
+        const MoveChoice choice = square == Square::CHOICE  ? MoveChoice(randomPlayer())
+                                  : square != Square::BONUS ? MoveChoice::NONE
+                                  : pick(2) == 0            ? MoveChoice::BOMB
+                                                            : MoveChoice::OVERRIDE;
         EXPECT_TRUE(iterative->makeMove(player, index, choice, true));
         EXPECT_TRUE(recursive->makeMove(player, index, choice, true));
         return true;
     }
 
-    // Throws at a random non-hole square: the blast on the first board, rec_bomb with power
-    // radius + 1 on the second.
+    // A throw of a random player at a random non-hole square: the blast on the first board,
+    // rec_bomb on the second.
     void randomBomb() {
-        std::vector<index_t> targets;
-        for (index_t i = 0; i < iterative->getBoardSize(); ++i) {
-            if (iterative->get_square(i) != Square::NONE) {
-                targets.push_back(i);
-            }
-        }
-        if (targets.empty()) {
+        const index_t target =
+            randomSquare([&](index_t i) { return iterative->get_square(i) != Square::NONE; });
+        if (target == INVALID_INDEX) {
             return;
         }
-        const index_t target = targets[pick(targets.size())];
         const Player player = randomPlayer();
         iterative->state.player_bombs[static_cast<unsigned>(player)] = 1;
         EXPECT_TRUE(iterative->throwBomb(player, target, true));
         std::vector<int> visited(recursive->getBoardSize(), 0);
-        const int power = recursive->getMap().getBombStrength() + 1;
-        recursive->rec_bomb(target, power, visited.data());
-        EXPECT_EQ(iterative->grid(), recursive->grid()) << "target " << target;
+        recursive->rec_bomb(target, recursive->getMap().getBombStrength() + 1, visited.data());
     }
 
-    Player randomPlayer() {
-        return static_cast<Player>(1 + pick(iterative->getMap().getPlayers()));
-    }
-
-    std::unique_ptr<BoardProbe> iterative;
-    std::unique_ptr<BoardProbe> recursive;
-
-private:
-    std::size_t pick(std::size_t n) {
-        return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
-    }
-
-    MoveChoice randomChoice(index_t index) {
-        switch (iterative->get_square(index)) {
-        case Square::CHOICE:
-            return static_cast<MoveChoice>(randomPlayer());
-        case Square::BONUS:
-            return pick(2) == 0 ? MoveChoice::BOMB : MoveChoice::OVERRIDE;
-        default:
-            return MoveChoice::NONE;
+    // testPathBfs agrees with the check mode of checkCapture away from expansion squares.
+    void checkWalksAgree(Player player) const {
+        for (index_t i = 0; i < iterative->getBoardSize(); ++i) {
+            const Square s = iterative->get_square(i);
+            if (s != Square::NONE && s != Square::EXPANSION) {
+                ASSERT_EQ(iterative->checkCapture(player, i, false),
+                          iterative->testPathBfs(i, iterative->ptob(player)))
+                    << "square " << i << " player " << player;
+            }
         }
     }
-
-    std::mt19937 rng;
-    Player turn = Player::P_INVALID;
 };
 
 } // namespace
 
+// Moves of the players in turn with a bomb now and then (or when nobody can move), then bombs
+// until the board is all holes; each map with several bomb strengths.
 TEST(BoardRandom, LongGamesKeepCountsMappingsAndTwinBoardsInStep) {
-    const auto maps = sampleMaps();
-    ASSERT_FALSE(maps.empty());
-    for (const std::string& path : maps) {
-        for (unsigned seed = 1; seed <= 3; ++seed) {
-            SCOPED_TRACE(path + " seed " + std::to_string(seed));
-            TwinGame game(readFile(path), seed);
-            ASSERT_TRUE(game.valid());
-            unsigned moves = 0;
+    for (const std::string& name : testing_support::sampleMapNames()) {
+        unsigned moves = 0;
+        for (unsigned strength : {0u, 1u, 3u}) {
+            SCOPED_TRACE(name + " strength " + std::to_string(strength));
+            const std::string text = withStrength(name, strength);
+            TwinBoards twins{BoardProbe::fromText(text), BoardProbe::fromText(text),
+                             std::mt19937(strength + 1)};
+            ASSERT_TRUE(twins.iterative && twins.recursive);
+            const unsigned players = twins.iterative->getMap().getPlayers();
+            Player turn = Player::P_INVALID;
             unsigned passes = 0;
-            for (unsigned step = 0; step < 400; ++step) {
-                if (step % 50 == 49 || passes >= game.iterative->getMap().getPlayers()) {
-                    game.randomBomb();
-                } else if (game.randomMove()) {
+            for (unsigned step = 0; step < 400 || twins.iterative->getReducedBoardSize() > 0;
+                 ++step) {
+                turn = incrementPlayer(turn, players);
+                if (step >= 400 || step % 50 == 49 || passes >= players) {
+                    twins.randomBomb();
+                } else if (twins.randomMove(turn)) {
                     ++moves;
                     passes = 0;
                 } else {
                     ++passes;
                 }
-                ASSERT_TRUE(game.iterative->invariantsHold()) << "step " << step;
-                ASSERT_TRUE(game.recursive->invariantsHold()) << "step " << step;
-                ASSERT_EQ(game.iterative->grid(), game.recursive->grid()) << "step " << step;
-                if (step % 20 == 0) {
-                    game.checkWalksAgree(game.randomPlayer());
+                ASSERT_TRUE(invariantsHold(*twins.iterative)) << "step " << step;
+                ASSERT_TRUE(invariantsHold(*twins.recursive)) << "step " << step;
+                ASSERT_EQ(twins.iterative->grid(), twins.recursive->grid()) << "step " << step;
+                if (step % 20 == 0 && step < 400) {
+                    twins.checkWalksAgree(twins.randomPlayer());
                 }
             }
-            EXPECT_GE(moves, std::min(40u, game.iterative->getMap().getPlayableTiles() / 2));
+            EXPECT_FALSE(twins.iterative->bomb_possible(Player::P1));
         }
-    }
-}
-
-TEST(BoardRandom, BlastMatchesRecursiveBlastForSeveralStrengths) {
-    for (const std::string& path : sampleMaps()) {
-        for (unsigned strength = 0; strength <= 4; ++strength) {
-            SCOPED_TRACE(path + " strength " + std::to_string(strength));
-            TwinGame game(withStrength(readFile(path), strength), strength + 10);
-            ASSERT_TRUE(game.valid());
-            while (game.iterative->getReducedBoardSize() > 0) {
-                game.randomBomb();
-                ASSERT_TRUE(game.iterative->invariantsHold());
-                ASSERT_TRUE(game.recursive->invariantsHold());
-            }
-            EXPECT_FALSE(game.iterative->bomb_possible(Player::P1));
-        }
+        EXPECT_GE(moves, std::min(40u, testing_support::mapFromFile(name)->getPlayableTiles()));
     }
 }

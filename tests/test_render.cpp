@@ -12,14 +12,7 @@ using testing_support::mapFromText;
 namespace {
 
 // Player 1's only move takes the inversion square; afterwards player 2 owns the line.
-const char* const inversionMap = R"(3
-0
-1 1
-3 4
-i 2 1 0
-3 0 0 0
-0 0 c b
-)";
+const char* const inversionMap = "3\n0\n1 1\n3 4\ni 2 1 0\n3 0 0 0\n0 0 c b\n";
 
 // The expected text with every ~ turned into the escape byte.
 std::string esc(std::string text) {
@@ -44,17 +37,6 @@ private:
 };
 
 } // namespace
-
-TEST(Render, TwoSquaresWithAxis) {
-    Colours off(false);
-    auto map = mapFromText("2\n0\n0 0\n1 2\n0 1\n");
-    Game game(*map, true);
-    EXPECT_EQ(game.getBoard().asString(Player::P1, false, true), "     0  1  \n"
-                                                                 "   /-------\n"
-                                                                 "0  | 0  1  \n");
-    EXPECT_EQ(game.getBoard().playerStatus(), "Player 1: 0 bombs, 0 overrides. Score is 1\n"
-                                              "Player 2: 0 bombs, 0 overrides. Score is 0\n");
-}
 
 TEST(Render, BeforeTheInversion) {
     auto map = mapFromText(inversionMap);
@@ -110,11 +92,21 @@ TEST(Render, AfterTheInversionWithADisqualifiedPlayer) {
                                     "Player 3: 1 bombs, 0 overrides. Score is 0\n");
 }
 
-TEST(Render, EveryPlayersColour) {
-    Colours on(true);
-    auto map = mapFromText("8\n0\n0 0\n1 8\n1 2 3 4 5 6 7 8\n");
+TEST(Render, TwoSquaresWithAxisAndEveryPlayersColour) {
+    auto map = mapFromText("2\n0\n0 0\n1 2\n0 1\n");
     Game game(*map, true);
-    EXPECT_EQ(game.getBoard().asString(Player::P1, false, false),
+    {
+        Colours off(false);
+        EXPECT_EQ(game.getBoard().asString(Player::P1, false, true), "     0  1  \n"
+                                                                     "   /-------\n"
+                                                                     "0  | 0  1  \n");
+    }
+    EXPECT_EQ(game.getBoard().playerStatus(), "Player 1: 0 bombs, 0 overrides. Score is 1\n"
+                                              "Player 2: 0 bombs, 0 overrides. Score is 0\n");
+    Colours on(true);
+    auto eight = mapFromText("8\n0\n0 0\n1 8\n1 2 3 4 5 6 7 8\n");
+    Game all(*eight, true);
+    EXPECT_EQ(all.getBoard().asString(Player::P1, false, false),
               esc("~[;31m1~[m ~[;34m2~[m ~[;32m3~[m ~[;33m4~[m "
                   "~[;36m5~[m ~[;35m6~[m ~[;37m7~[m ~[;37m8~[m \n"));
 }

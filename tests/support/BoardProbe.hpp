@@ -20,35 +20,35 @@ struct OwnedMap {
 
 class BoardProbe : private OwnedMap, public GameBoard {
 public:
-    // A board from a map text or a file; null (with a test failure) when the map is invalid.
+    // A board from a map text; null (with a test failure) when the map is invalid.
     static std::unique_ptr<BoardProbe> fromText(const std::string& text);
-    static std::unique_ptr<BoardProbe> fromFile(const std::string& path);
 
     using GameBoard::AllDirections;
     using GameBoard::btop;
     using GameBoard::btop_map;
-    using GameBoard::capturePath;
     using GameBoard::checkCapture;
-    using GameBoard::inversion;
     using GameBoard::ptob;
     using GameBoard::ptob_map;
     using GameBoard::rec_bomb;
     using GameBoard::set_square;
     using GameBoard::state;
-    using GameBoard::swap_players;
     using GameBoard::testPathBfs;
 
     // The square contents by colour, one character per square ('-' holes, digits colours),
     // one line per row.
     std::string grid() const;
-    // Every stone count equals a recount, reducedboardsize equals the non-holes, and the two
-    // mappings are inverse permutations of the players 1 ... nplayers.
-    ::testing::AssertionResult invariantsHold() const;
-    index_t at(unsigned x, unsigned y) const;
+    index_t at(unsigned x, unsigned y) const {
+        return coords2index(static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y));
+    }
 
 private:
-    explicit BoardProbe(std::unique_ptr<Map> map);
-    static std::unique_ptr<BoardProbe> build(std::unique_ptr<Map> map, bool loaded);
+    explicit BoardProbe(std::unique_ptr<Map> map)
+        : OwnedMap(std::move(map)), GameBoard(*ownedMap) {}
 };
+
+// Every colour's stone count equals a recount and only players' colours have stones,
+// reducedboardsize equals the non-holes, and the two mappings are inverse permutations of the
+// players 1 ... nplayers.
+::testing::AssertionResult invariantsHold(const GameBoard& board);
 
 } // namespace testing_support

@@ -1,5 +1,5 @@
-// Helpers for the turn engine tests: maps from text, a collector of log messages, board
-// invariants, and random games recorded for replay.
+// Helpers for the turn engine tests: maps, a collector of log messages, and random games
+// recorded for replay.
 #pragma once
 
 #include <memory>
@@ -15,15 +15,14 @@
 
 namespace testing_support {
 
-// A map read from text; the test fails when the text is not a valid map.
+// A map read from text, or from maps/<name>; the test fails when it is not a valid map.
 std::unique_ptr<Map> mapFromText(const std::string& text);
-// A map read from maps/<name>.
 std::unique_ptr<Map> mapFromFile(const std::string& name);
 // The names of every map in maps/, sorted.
 std::vector<std::string> sampleMapNames();
 
-// Collects the messages of one logger at every level while it lives, then restores the
-// logger's level and removes its sink.
+// Collects the messages of one logger at every level, each after its level name and one
+// blank ("DEBUG Making move, ..."), while it lives; then restores the logger.
 class LogCollector {
 public:
     explicit LogCollector(logcraft::LogPtr logger);
@@ -31,10 +30,8 @@ public:
     LogCollector& operator=(const LogCollector&) = delete;
     ~LogCollector();
 
-    // Each message after its level name and one blank ("DEBUG Making move, ...").
-    const std::vector<std::string>& entries() const;
-    bool contains(const std::string& entry) const;
-    void clear();
+    std::vector<std::string>& entries();
+    bool contains(const std::string& entry);
 
 private:
     class CollectingSink;
@@ -51,14 +48,6 @@ std::vector<Move> generatedMoves(Game& game);
 // large boards than picking among every generated move. An invalid move when there is none.
 Move randomMove(const Game& game, std::mt19937& rng);
 
-// The board agrees with itself, read square by square: each colour's stone count equals the
-// squares that hold it, the non-hole count equals the squares that are not holes, every stone
-// has a colour of a player of the game, and the players' counts are the colours' counts.
-testing::AssertionResult boardInvariantsHold(const Game& game);
-// Each player's stone count equals the squares that the board's text shows as that player's:
-// the player/colour mapping seen from both sides. Renders the board, so it costs more.
-testing::AssertionResult ownersShownAsCounted(const Game& game);
-
 // One step of a recorded game: a move, or the disqualification of a player.
 struct GameEvent {
     Move move;
@@ -68,7 +57,8 @@ struct GameEvent {
 // Plays an active game to FINAL with random moves (the generator must find a move too); with
 // `disqualifyOneIn` > 0, at those odds a step instead disqualifies the player on turn for an
 // illegal move or another player for a move out of turn. Checks the board invariants after
-// every step and returns the events in order.
+// every step, and now and then that each player's count is what the board's text shows as
+// that player's, and returns the events in order.
 std::vector<GameEvent> playRandomGame(Game& game, std::mt19937& rng, unsigned disqualifyOneIn);
 
 } // namespace testing_support
