@@ -124,8 +124,10 @@ TEST(OptaParse, DoubleDashMakesTheRestPositional) {
     EXPECT_EQ(fileArg.usage(), "file...");
 }
 
-// Counts and requirements are checked once parsing is done.
-TEST(OptaParse, BoundsAndRequirementsAreCheckedAfterParsing) {
+// Counts, requirements and constraints are checked once parsing is done. A constraint groups
+// options that are declared in a set as well; its copies share their counters, so it sees what
+// the set's copies were given.
+TEST(OptaParse, BoundsRequirementsAndConstraintsAreCheckedAfterParsing) {
     auto errorWith = [](const OPTA::Argument& extra, const std::vector<std::string>& words) {
         CommandLine line;
         line.parser.arguments().add(extra);
@@ -140,11 +142,7 @@ TEST(OptaParse, BoundsAndRequirementsAreCheckedAfterParsing) {
     OPTA::Argument needed("Must be &kept");
     needed.set_required(true);
     EXPECT_EQ(errorWith(needed, {"-a"}), "Argument -k is required");
-}
 
-// A constraint groups options that are declared in a set as well; its copies share their
-// counters, so it sees what the set's copies were given.
-TEST(OptaParse, RequiredGroupsReportTheirMissingMembers) {
     for (const std::string given : {"-a", "-y"}) {
         CommandLine line;
         OPTA::Argument x("Run as %x");
@@ -160,20 +158,16 @@ TEST(OptaParse, RequiredGroupsReportTheirMissingMembers) {
     }
 }
 
+// Markers name the option and leave the text: % a letter, $ a long name, & both; \ escapes.
 TEST(OptaMarkup, MarkersBecomeNamesAndLeaveTheText) {
     OPTA::Argument arg(R"(Use \& and \\ with %quiet $long2go-words &v1 done)");
     EXPECT_EQ(arg.description(), R"(Use & and \ with quiet long2go-words v1 done)");
     EXPECT_EQ(arg.ident(), "-q, --long2go");
-    EXPECT_TRUE(arg.matches('q'));
-    EXPECT_TRUE(arg.matches('v'));
-    EXPECT_TRUE(arg.matches(std::string("v1")));
-    EXPECT_FALSE(arg.matches(std::string("quiet")));
-    EXPECT_FALSE(arg.matches());
-
+    EXPECT_TRUE(arg.matches('q') && arg.matches('v') && arg.matches(std::string("v1")));
+    EXPECT_FALSE(arg.matches(std::string("quiet")) || arg.matches());
     OPTA::Argument plain("A plain \\n text");
     EXPECT_EQ(plain.description(), "A plain \\n text");
-    EXPECT_TRUE(plain.matches());
-    EXPECT_EQ(plain.ident(), "");
+    EXPECT_TRUE(plain.matches() && plain.ident().empty());
 }
 
 // The help text of a parser with several sets, one of them empty, and of one whose first set

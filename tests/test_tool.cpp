@@ -36,14 +36,9 @@ protected:
     }
 };
 
-struct Outcome {
-    bool init;
-    bool run;
-    std::string err;
-};
-
-// Runs init and run on the words, collecting what goes to standard error.
-Outcome runTool(CountingTool& tool, const std::vector<std::string>& words) {
+// Runs init and run on the words: "init " and "run " for each that succeeded, then what went to
+// standard error.
+std::string runTool(CountingTool& tool, const std::vector<std::string>& words) {
     std::vector<const char*> argv{"tool"};
     for (const std::string& word : words) {
         argv.push_back(word.c_str());
@@ -53,7 +48,7 @@ Outcome runTool(CountingTool& tool, const std::vector<std::string>& words) {
     const bool init = tool.init(static_cast<int>(argv.size()), argv.data());
     const bool run = tool.run();
     std::cerr.rdbuf(saved);
-    return {init, run, err.str()};
+    return std::string(init ? "init " : "") + (run ? "run " : "") + err.str();
 }
 
 // Init with the words, standard output on a terminal or on /dev/null, and NO_COLOR set to the
@@ -73,7 +68,7 @@ void expectColor(bool expected, bool terminal, const char* noColor,
     dup2(target, STDOUT_FILENO);
     ansi::enableColor = !expected;
     CountingTool tool;
-    EXPECT_TRUE(runTool(tool, words).init);
+    EXPECT_EQ(runTool(tool, words), "init run ");
     EXPECT_EQ(ansi::enableColor, expected) << terminal << " " << (noColor ? noColor : "unset");
     dup2(saved, STDOUT_FILENO);
     close(saved);
@@ -113,10 +108,7 @@ TEST(Tool, HelpAndErrorsStopBeforeRunning) {
     };
     for (const auto& [words, err] : cases) {
         CountingTool tool;
-        const Outcome outcome = runTool(tool, words);
-        EXPECT_FALSE(outcome.init);
-        EXPECT_FALSE(outcome.run);
-        EXPECT_EQ(outcome.err, err) << words.front();
+        EXPECT_EQ(runTool(tool, words), err) << words.front();
         EXPECT_EQ(tool.runs, 0);
     }
 }
@@ -127,10 +119,9 @@ TEST(Tool, VersionShowsLabelAndBuildDate) {
                            " build [A-Z][a-z]{2} [ 123][0-9] [0-9]{4}\n");
     for (const std::string word : {"--version", "-v"}) {
         CountingTool tool;
-        const Outcome outcome = runTool(tool, {word, "--frobnicate"});
-        EXPECT_FALSE(outcome.init);
+        const std::string err = runTool(tool, {word, "--frobnicate"});
+        EXPECT_TRUE(std::regex_match(err, shape)) << err;
         EXPECT_EQ(tool.runs, 0);
-        EXPECT_TRUE(std::regex_match(outcome.err, shape)) << outcome.err;
     }
 }
 
@@ -142,9 +133,7 @@ TEST(Tool, RunsOnlyAfterSuccessfulInit) {
     EXPECT_FALSE(empty.run());
 
     CountingTool tool;
-    const Outcome outcome = runTool(tool, {"--count=12", "--log", "unused.cfg"});
-    EXPECT_TRUE(outcome.init && outcome.run);
-    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(runTool(tool, {"--count=12", "--log", "unused.cfg"}), "init run ");
     EXPECT_EQ(tool.things, 12);
     EXPECT_EQ(tool.runs, 1);
 }

@@ -108,20 +108,9 @@ TEST(Vocabulary, DirectionsReverseAndPlayersCycle) {
 TEST(Vocabulary, MovesAndPhasesPrint) {
     EXPECT_FALSE(Move().isValid());
     EXPECT_EQ(text(Move()), "Player 0 (x,y)=(65535,65535)");
-    EXPECT_EQ(text(Move(3, 4, MoveChoice::NONE, static_cast<Player>(2), false)),
-              "Player 2 (x,y)=(3,4)");
     EXPECT_EQ(text(Move(3, 4, MoveChoice::BOMB, static_cast<Player>(2), true)),
               "Player 2 (x,y)=(3,4) choice: 20");
-    EXPECT_EQ(text(MoveChoice::OVERRIDE) + text(Player::P_MAX), "218");
     EXPECT_EQ(text(GamePhase::BUILD) + text(GamePhase::TERMINAL) + text(GamePhase::FINAL) +
                   text(static_cast<GamePhase>(7)),
               "buildterminalfinalunknown");
 }
-
-#ifndef NDEBUG
-TEST(VocabularyDeathTest, BrokenPreconditionsAreProgrammingErrors) {
-    EXPECT_DEATH(Move(1, 1, MoveChoice::NONE, Player::P_INVALID, false),
-                 "player != Player::P_INVALID");
-    EXPECT_DEATH(incrementPlayer(Player::P1, 0), "n >= 1");
-}
-#endif
