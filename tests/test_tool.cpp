@@ -1,3 +1,5 @@
+// The program frame: help, version and error texts on standard error, running only after a
+// successful init, and the colour rule.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,10 +27,7 @@ public:
     int runs = 0;
 
 protected:
-    bool doRun() override {
-        ++runs;
-        return true;
-    }
+    bool doRun() override { return ++runs > 0; }
 
     bool parseOptions(OPTA::ArgumentParser& parser) override {
         OPTA::VariableArgument<std::uint8_t> count(things, "How many things to &count");
@@ -37,71 +36,48 @@ protected:
     }
 };
 
-struct Outcome {
-    bool init;
-    bool run;
-    std::string err;
-};
-
-// Runs init and run on the words, collecting what goes to standard error.
-Outcome runTool(CountingTool& tool, const std::vector<std::string>& words) {
+// Runs init and run on the words: "init " and "run " for each that succeeded, then what went to
+// standard error.
+std::string runTool(CountingTool& tool, const std::vector<std::string>& words) {
     std::vector<const char*> argv{"tool"};
     for (const std::string& word : words) {
         argv.push_back(word.c_str());
     }
     std::ostringstream err;
     std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
-    Outcome outcome{tool.init(static_cast<int>(argv.size()), argv.data()), tool.run(), ""};
+    const bool init = tool.init(static_cast<int>(argv.size()), argv.data());
+    const bool run = tool.run();
     std::cerr.rdbuf(saved);
-    outcome.err = err.str();
-    return outcome;
+    return std::string(init ? "init " : "") + (run ? "run " : "") + err.str();
 }
 
-// Points standard output at another file descriptor for one init.
-bool initWithStdout(int fd, const std::vector<std::string>& words) {
+// Init with the words, standard output on a terminal or on /dev/null, and NO_COLOR set to the
+// given text (null: unset) must turn colours on or off as expected, starting from the opposite.
+void expectColor(bool expected, bool terminal, const char* noColor,
+                 const std::vector<std::string>& words = {}) {
+    noColor != nullptr ? setenv("NO_COLOR", noColor, 1) : unsetenv("NO_COLOR");
+    int master = -1;
+    int target = open("/dev/null", O_WRONLY);
+    if (terminal) {
+        close(target);
+        ASSERT_EQ(openpty(&master, &target, nullptr, nullptr, nullptr), 0);
+    }
     std::cout.flush();
     std::fflush(stdout);
-    int saved = dup(STDOUT_FILENO);
-    dup2(fd, STDOUT_FILENO);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(target, STDOUT_FILENO);
+    ansi::enableColor = !expected;
     CountingTool tool;
-    bool ok = runTool(tool, words).init;
-    std::cout.flush();
-    std::fflush(stdout);
+    EXPECT_EQ(runTool(tool, words), "init run ");
+    EXPECT_EQ(ansi::enableColor, expected) << terminal << " " << (noColor ? noColor : "unset");
     dup2(saved, STDOUT_FILENO);
     close(saved);
-    return ok;
-}
-
-// Whether colours end up switched on for the words, with standard output on a terminal or
-// on /dev/null, and NO_COLOR set to the given text (null: unset). The switch must come out the
-// same whatever it was before.
-bool colorAfter(bool terminal, const char* noColorEnv, const std::vector<std::string>& words) {
-    if (noColorEnv == nullptr) {
-        unsetenv("NO_COLOR");
-    } else {
-        setenv("NO_COLOR", noColorEnv, 1);
-    }
-    std::vector<bool> results;
-    for (bool before : {false, true}) {
-        int master = -1;
-        int target = -1;
-        if (terminal) {
-            EXPECT_EQ(openpty(&master, &target, nullptr, nullptr, nullptr), 0);
-        } else {
-            target = open("/dev/null", O_WRONLY);
-        }
-        ansi::enableColor = before;
-        EXPECT_TRUE(initWithStdout(target, words));
-        results.push_back(ansi::enableColor);
-        close(target);
-        if (master >= 0) {
-            close(master);
-        }
+    close(target);
+    if (terminal) {
+        close(master);
     }
     unsetenv("NO_COLOR");
     ansi::enableColor = false;
-    EXPECT_EQ(results[0], results[1]);
-    return results[0];
 }
 
 const std::string helpText =
@@ -118,75 +94,59 @@ Basic options:
 
 )";
 
+// Help stops parsing at once, so an unknown option after it is not reported; every stop and
+// every mistake leaves init false and the program unrun.
 TEST(Tool, HelpAndErrorsStopBeforeRunning) {
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {"-h", "--frobnicate"}, {"--help"}, {"-c", "3", "-h"}}) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"-h", "--frobnicate"}, helpText},
+        {{"--help"}, helpText},
+        {{"-c", "3", "-h"}, helpText},
+        {{"--frobnicate", "-h"}, "The named argument frobnicate is unknown\n"},
+        {{"--nocolor", "--nocolor"}, "Argument --nocolor can only be set once\n"},
+        {{"--nocolor=1"}, "Argument --nocolor does not accept a value\n"},
+        {{"-c", "256"}, "Argument -c number does not accept the value 256\n"},
+    };
+    for (const auto& [words, err] : cases) {
         CountingTool tool;
-        Outcome outcome = runTool(tool, words);
-        EXPECT_FALSE(outcome.init);
-        EXPECT_FALSE(outcome.run);
-        EXPECT_EQ(outcome.err, helpText) << words.front();
+        EXPECT_EQ(runTool(tool, words), err) << words.front();
         EXPECT_EQ(tool.runs, 0);
     }
-    CountingTool unknown;
-    Outcome outcome = runTool(unknown, {"--frobnicate", "-h"});
-    EXPECT_FALSE(outcome.init);
-    EXPECT_FALSE(outcome.run);
-    EXPECT_EQ(outcome.err, "The named argument frobnicate is unknown\n");
-
-    CountingTool twice;
-    EXPECT_EQ(runTool(twice, {"--nocolor", "--nocolor"}).err,
-              "Argument --nocolor can only be set once\n");
-
-    CountingTool valued;
-    EXPECT_EQ(runTool(valued, {"--nocolor=1"}).err, "Argument --nocolor does not accept a value\n");
-
-    CountingTool big;
-    EXPECT_EQ(runTool(big, {"-c", "256"}).err,
-              "Argument -c number does not accept the value 256\n");
 }
 
 TEST(Tool, VersionShowsLabelAndBuildDate) {
+    EXPECT_EQ(std::string(Tool::Version), REVERSI_VERSION);
+    const std::regex shape(std::string(REVERSI_VERSION) +
+                           " build [A-Z][a-z]{2} [ 123][0-9] [0-9]{4}\n");
     for (const std::string word : {"--version", "-v"}) {
         CountingTool tool;
-        Outcome outcome = runTool(tool, {word, "--frobnicate"});
-        EXPECT_FALSE(outcome.init);
+        const std::string err = runTool(tool, {word, "--frobnicate"});
+        EXPECT_TRUE(std::regex_match(err, shape)) << err;
         EXPECT_EQ(tool.runs, 0);
-        EXPECT_EQ(std::string(Tool::Version), REVERSI_VERSION);
-        const std::regex shape(std::string(REVERSI_VERSION) +
-                               " build [A-Z][a-z]{2} [ 123][0-9] [0-9]{4}\n");
-        EXPECT_TRUE(std::regex_match(outcome.err, shape)) << outcome.err;
     }
 }
 
 TEST(Tool, RunsOnlyAfterSuccessfulInit) {
     CountingTool fresh;
     EXPECT_FALSE(fresh.run());
+    CountingTool empty;
+    EXPECT_FALSE(empty.init(0, nullptr));
+    EXPECT_FALSE(empty.run());
 
     CountingTool tool;
-    Outcome outcome = runTool(tool, {"--count=12", "--log", "unused.cfg"});
-    EXPECT_TRUE(outcome.init);
-    EXPECT_TRUE(outcome.run);
-    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(runTool(tool, {"--count=12", "--log", "unused.cfg"}), "init run ");
     EXPECT_EQ(tool.things, 12);
     EXPECT_EQ(tool.runs, 1);
-
-    CountingTool empty;
-    std::ostringstream err;
-    std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
-    EXPECT_FALSE(empty.init(0, nullptr));
-    std::cerr.rdbuf(saved);
-    EXPECT_FALSE(empty.run());
-    EXPECT_EQ(err.str(), "");
 }
 
+// Colours are on only when standard output is a terminal and NO_COLOR is unset or empty;
+// --nocolor turns them off.
 TEST(Tool, ColoursOnlyOnATerminalUnlessRefused) {
-    EXPECT_TRUE(colorAfter(true, nullptr, {}));
-    EXPECT_TRUE(colorAfter(true, "", {}));
-    EXPECT_FALSE(colorAfter(true, "1", {}));
-    EXPECT_FALSE(colorAfter(true, nullptr, {"--nocolor"}));
-    EXPECT_FALSE(colorAfter(false, nullptr, {}));
-    EXPECT_FALSE(colorAfter(false, nullptr, {"--nocolor"}));
+    expectColor(true, true, nullptr);
+    expectColor(true, true, "");
+    expectColor(false, true, "1");
+    expectColor(false, true, nullptr, {"--nocolor"});
+    expectColor(false, false, nullptr);
+    expectColor(false, false, nullptr, {"--nocolor"});
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the neighbourhood queries of the map that the rule rests on.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 
 using testing_support::MapLogCapture;
 using Messages = std::vector<std::string>;
+using enum Direction;
 
 namespace {
 
@@ -21,55 +23,42 @@ std::string text(const Transition& t) {
     return os.str();
 }
 
-// Three rows of four columns; the middle row has a hole at column 2 when `withHole` is set.
+// Three rows of four columns; the holed one has a hole at (2, 1).
 const char* const PLAIN = "2 0 0 0 3 4\n0 0 0 0\n0 1 2 0\n0 2 1 0\n";
 const char* const HOLED = "2 0 0 0 3 4\n0 0 0 0\n0 1 - 0\n0 2 1 0\n";
 
-void load(Map& map, const std::string& text) {
-    ASSERT_TRUE(map.loadFromString(text));
-}
-
 } // namespace
 
-TEST(Transition, ConstructionAndTextForm) {
-    const Transition none;
-    EXPECT_FALSE(none.m_isValid);
-    EXPECT_EQ(text(none), "0 0 0 <-> 0 0 0");
-    const Transition t(0, 1, Direction::W, 3, 1, Direction::E);
-    EXPECT_TRUE(t.m_isValid);
-    EXPECT_EQ(text(t), "0 1 6 <-> 3 1 2");
-    EXPECT_EQ(text(Transition(4294967295u, 49, Direction::NW, 7, 0, Direction::N)),
-              "4294967295 49 7 <-> 7 0 0");
-}
-
-TEST(Transition, SharedEndsCompareAllFourPairsButNotAnEndWithItsOwnPartner) {
-    const Transition base(2, 0, Direction::N, 5, 5, Direction::S);
-    EXPECT_TRUE(base.sharesNeightbour(Transition(2, 0, Direction::N, 9, 9, Direction::E)));
-    EXPECT_TRUE(base.sharesNeightbour(Transition(9, 9, Direction::E, 2, 0, Direction::N)));
-    EXPECT_TRUE(base.sharesNeightbour(Transition(5, 5, Direction::S, 9, 9, Direction::E)));
-    EXPECT_TRUE(base.sharesNeightbour(Transition(9, 9, Direction::E, 5, 5, Direction::S)));
-    EXPECT_FALSE(base.sharesNeightbour(Transition(2, 0, Direction::NE, 5, 5, Direction::SE)));
-    EXPECT_FALSE(base.sharesNeightbour(Transition(2, 1, Direction::N, 5, 4, Direction::S)));
-    EXPECT_FALSE(base.sharesNeightbour(Transition(5, 5, Direction::N, 2, 0, Direction::S)));
-    const Transition loop(1, 1, Direction::E, 1, 1, Direction::E);
-    EXPECT_FALSE(loop.sharesNeightbour(Transition(1, 1, Direction::W, 0, 0, Direction::W)));
-}
-
-TEST(Transition, ReadingAcceptsAnyLayoutAndLeavesTheTargetAloneOnFailure) {
-    Map map;
-    const std::vector<std::string> forms = {"0 1 6 <-> 3 1 2", "0\n1\n6\n<->\n3\n1\n2\n",
-                                            "\t0 1 6<->  3 1 2 "};
-    for (const std::string& form : forms) {
-        std::istringstream is(form);
-        Transition t;
-        ASSERT_TRUE(map.readTransition(is, t)) << form;
-        EXPECT_EQ(text(t), "0 1 6 <-> 3 1 2");
-        EXPECT_TRUE(t.m_isValid);
+// Two transitions share an end when any of the four pairs of ends is the same square and side;
+// an end does not meet its own partner, and another side of the same square is another end.
+TEST(Transition, TextFormAndSharedEnds) {
+    EXPECT_FALSE(Transition().m_isValid);
+    EXPECT_EQ(text(Transition()), "0 0 0 <-> 0 0 0");
+    EXPECT_EQ(text(Transition(4294967295u, 49, NW, 7, 0, N)), "4294967295 49 7 <-> 7 0 0");
+    const Transition base(2, 0, N, 5, 5, S);
+    const std::pair<Transition, bool> cases[] = {
+        {{2, 0, N, 9, 9, E}, true},  {{9, 9, E, 2, 0, N}, true},    {{5, 5, S, 9, 9, E}, true},
+        {{9, 9, E, 5, 5, S}, true},  {{2, 0, NE, 5, 5, SE}, false}, {{2, 1, N, 5, 4, S}, false},
+        {{5, 5, N, 2, 0, S}, false},
+    };
+    for (const auto& [other, shared] : cases) {
+        EXPECT_EQ(base.sharesNeightbour(other), shared) << text(other);
     }
+    EXPECT_FALSE(Transition(1, 1, E, 1, 1, E).sharesNeightbour(Transition(1, 1, W, 0, 0, W)));
+}
 
+// A read transition is valid; a failed read leaves the target as it was and logs the item that
+// failed, except at a clean end (end of input or SUB), which is not an error.
+TEST(Transition, ReadingLeavesTheTargetAloneOnFailure) {
+    Map map;
+    std::istringstream good("0 1 6 <-> 3 1 2");
+    Transition read;
+    ASSERT_TRUE(map.readTransition(good, read));
+    EXPECT_TRUE(read.m_isValid);
+    EXPECT_EQ(text(read), "0 1 6 <-> 3 1 2");
     MapLogCapture log;
-    const Transition before(1, 2, Direction::S, 3, 4, Direction::N);
-    for (const char* bad : {"0 1 6 <->3 1 2", "0 1 6 <-> 3", ""}) {
+    const Transition before(1, 2, S, 3, 4, N);
+    for (const char* bad : {"0 1 6 <->3 1 2", "0 1 6 <-> 3", "", "\x1a 0 1 6 <-> 3 1 2"}) {
         std::istringstream is(bad);
         Transition t = before;
         EXPECT_FALSE(map.readTransition(is, t)) << bad;
@@ -77,91 +66,66 @@ TEST(Transition, ReadingAcceptsAnyLayoutAndLeavesTheTargetAloneOnFailure) {
     }
     EXPECT_EQ(log.messages(),
               (Messages{"Transition separator invalid", "Transition y coordinate 2 invalid"}));
-
-    std::istringstream sub("\x1a 0 1 6 <-> 3 1 2");
-    Transition t;
-    EXPECT_FALSE(map.readTransition(sub, t));
-    EXPECT_TRUE(sub.eof());
-    EXPECT_EQ(log.messages().size(), 2u);
 }
 
+// Both ends must lie on the map and lead off it or into a hole; an end off the map is not
+// looked at further, but the other end still is.
 TEST(Transition, ValidityAgainstAMapWithItsMessages) {
     Map plain;
-    load(plain, PLAIN);
+    ASSERT_TRUE(plain.loadFromString(PLAIN));
     Map holed;
-    load(holed, HOLED);
-    MapLogCapture log;
-    EXPECT_TRUE(Transition(0, 1, Direction::W, 3, 1, Direction::E).isValid(plain));
-    EXPECT_TRUE(Transition(0, 0, Direction::NW, 3, 2, Direction::SE).isValid(plain));
-    EXPECT_TRUE(Transition(0, 1, Direction::W, 0, 1, Direction::W).isValid(plain));
-    EXPECT_TRUE(Transition(1, 1, Direction::E, 3, 1, Direction::W).isValid(holed));
-    EXPECT_TRUE(log.messages().empty());
-
-    EXPECT_FALSE(Transition(1, 1, Direction::W, 3, 1, Direction::E).isValid(plain));
-    EXPECT_EQ(log.messages(), (Messages{"Transition checks failed for transition 1 1 6 <-> 3 1 2",
-                                        "  Transition not connected via empty location"}));
-    log.clear();
-    EXPECT_FALSE(Transition(1, 1, Direction::E, 3, 1, Direction::W).isValid(plain));
-    EXPECT_EQ(log.messages().size(), 2u);
-    log.clear();
-    EXPECT_FALSE(Transition(0, 1, Direction::W, 4, 1, Direction::E).isValid(plain));
-    EXPECT_EQ(log.messages(), (Messages{"Transition checks failed for transition 0 1 6 <-> 4 1 2",
-                                        "  Coordinates are invalid"}));
-    log.clear();
-    EXPECT_FALSE(Transition(1, 1, Direction::W, 4, 1, Direction::E).isValid(plain));
-    EXPECT_EQ(log.messages(), (Messages{"Transition checks failed for transition 1 1 6 <-> 4 1 2",
-                                        "  Coordinates are invalid",
-                                        "  Transition not connected via empty location"}))
-        << "the end on the map is still checked";
-    log.clear();
-    EXPECT_FALSE(Transition(4294967295u, 0, Direction::E, 0, 3, Direction::S).isValid(plain));
-    EXPECT_EQ(log.messages().back(), "  Coordinates are invalid");
-    log.clear();
-    EXPECT_FALSE(Transition(0, 0, Direction::N, 0, 0, Direction::N).isValid(Map()));
-    EXPECT_EQ(log.messages().back(), "  Coordinates are invalid");
-}
-
-TEST(MapNeighbourhood, DirectNeighboursStopAtTheRimAndAtHoles) {
-    Map map;
-    load(map, HOLED);
-    EXPECT_EQ(map.getDirectNeighbour(0, 1, Direction::SW), Square::NONE);
-    EXPECT_EQ(map.getDirectNeighbour(1, 2, Direction::SW), Square::NONE);
-    EXPECT_EQ(map.getDirectNeighbour(2, 0, Direction::SW), static_cast<Square>(1));
-    EXPECT_EQ(map.getDirectNeighbour(1, 1, Direction::E), Square::NONE);
-    EXPECT_EQ(map.getDirectNeighbour(1, 1, Direction::SE), Square::PLAYER1);
-    EXPECT_EQ(map.getDirectNeighbour(2, 1, Direction::S), Square::PLAYER1);
-
-    // The eight neighbours of the centre square (1, 1) clockwise from north.
-    const std::vector<Square> around = {Square::EMPTY,   Square::EMPTY,          Square::NONE,
-                                        Square::PLAYER1, static_cast<Square>(2), Square::EMPTY,
-                                        Square::EMPTY,   Square::EMPTY};
-    for (unsigned d = 0; d < 8; ++d) {
-        EXPECT_EQ(map.getDirectNeighbour(1, 1, static_cast<Direction>(d)), around[d]) << d;
-    }
-    // Every direction that leaves a corner leaves the map.
-    for (Direction d : {Direction::N, Direction::NE, Direction::NW, Direction::W, Direction::SW}) {
-        EXPECT_EQ(map.getDirectNeighbour(0, 0, d), Square::NONE);
-    }
-    for (Direction d : {Direction::S, Direction::SE, Direction::SW, Direction::E, Direction::NE}) {
-        EXPECT_EQ(map.getDirectNeighbour(3, 2, d), Square::NONE);
+    ASSERT_TRUE(holed.loadFromString(HOLED));
+    const Map none;
+    const std::string failed = "Transition checks failed for transition ";
+    const std::string offMap = "  Coordinates are invalid";
+    const std::string notEmpty = "  Transition not connected via empty location";
+    const struct {
+        Transition transition;
+        const Map& map;
+        Messages messages;
+    } cases[] = {
+        {{0, 1, W, 3, 1, E}, plain, {}},
+        {{0, 0, NW, 3, 2, SE}, plain, {}},
+        {{0, 1, W, 0, 1, W}, plain, {}},
+        {{1, 1, E, 3, 1, W}, holed, {}},
+        {{1, 1, W, 3, 1, E}, plain, {failed + "1 1 6 <-> 3 1 2", notEmpty}},
+        {{1, 1, E, 3, 1, W}, plain, {failed + "1 1 2 <-> 3 1 6", notEmpty}},
+        {{0, 1, W, 4, 1, E}, plain, {failed + "0 1 6 <-> 4 1 2", offMap}},
+        {{1, 1, W, 4, 1, E}, plain, {failed + "1 1 6 <-> 4 1 2", offMap, notEmpty}},
+        {{4294967295u, 0, E, 0, 3, S}, plain, {failed + "4294967295 0 2 <-> 0 3 4", offMap}},
+        {{0, 0, N, 0, 0, N}, none, {failed + "0 0 0 <-> 0 0 0", offMap}},
+    };
+    for (const auto& c : cases) {
+        MapLogCapture log;
+        EXPECT_EQ(c.transition.isValid(c.map), c.messages.empty()) << text(c.transition);
+        EXPECT_EQ(log.messages(), c.messages) << text(c.transition);
     }
 }
 
-TEST(MapNeighbourhood, PositionsOffTheMapNeverWrapOntoIt) {
+// Cross-check against the tiles: the direct neighbour is the tile one step away, computed here
+// in 64 bits so that nothing wraps (4294967295 + 1 is not 0); NONE across the rim and from any
+// position off the map.
+TEST(MapNeighbourhood, DirectNeighbourIsTheTileOneStepAwayAndNeverWraps) {
     Map map;
-    load(map, PLAIN);
-    const map_axis far = 4294967295u;
-    for (unsigned d = 0; d < 8; ++d) {
-        const auto dir = static_cast<Direction>(d);
-        EXPECT_EQ(map.getDirectNeighbour(far, 0, dir), Square::NONE);
-        EXPECT_EQ(map.getDirectNeighbour(0, far, dir), Square::NONE);
-        EXPECT_EQ(map.getDirectNeighbour(far, far, dir), Square::NONE);
-        EXPECT_EQ(map.getDirectNeighbour(4, 1, dir), Square::NONE);
-        EXPECT_EQ(map.getDirectNeighbour(1, 3, dir), Square::NONE);
+    ASSERT_TRUE(map.loadFromString(HOLED));
+    static constexpr int DX[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+    static constexpr int DY[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+    for (map_axis x : {0u, 1u, 2u, 3u, 4u, 4294967295u}) {
+        for (map_axis y : {0u, 1u, 2u, 3u, 4294967295u}) {
+            for (unsigned d = 0; d < 8; ++d) {
+                const std::int64_t nx = std::int64_t{x} + DX[d];
+                const std::int64_t ny = std::int64_t{y} + DY[d];
+                const bool onMap = x < 4 && y < 3 && nx >= 0 && ny >= 0 && nx < 4 && ny < 3;
+                EXPECT_EQ(map.getDirectNeighbour(x, y, static_cast<Direction>(d)),
+                          onMap ? map.getTile(nx, ny) : Square::NONE)
+                    << x << "," << y << " " << d;
+            }
+        }
     }
-    EXPECT_EQ(map.getTile(4, 0), Square::NONE);
-    EXPECT_EQ(map.getTile(0, 3), Square::NONE);
-    EXPECT_EQ(map.getTile(far, far), Square::NONE);
+    EXPECT_EQ(map.getDirectNeighbour(1, 1, E), Square::NONE) << "into the hole";
+    EXPECT_EQ(map.getDirectNeighbour(2, 1, S), Square::PLAYER1) << "out of the hole";
+    EXPECT_EQ(map.getDirectNeighbour(1, 1, S), static_cast<Square>(2));
+    EXPECT_EQ(map.getDirectNeighbour(2, 0, SW), Square::PLAYER1);
     EXPECT_EQ(map.getDirectNeighbour(1, 1, static_cast<Direction>(8)), Square::NONE);
 }
 

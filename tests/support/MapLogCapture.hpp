@@ -1,7 +1,7 @@
-// Collects the messages that reach the "reversi.map" logger while it lives, so that tests can
-// compare what the map reader reports as text.
+// Collects what reaches a logger, so that tests compare log output as text.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,23 +9,34 @@
 
 namespace testing_support {
 
-// Installs a collecting sink on the map logger at the given level and takes it away again on
-// destruction; the logger then inherits its level again and gets its additivity back.
+// A sink that keeps every formatted entry it receives.
+struct CollectingSink : logcraft::Sink {
+    mutable std::vector<std::string> entries;
+    void logEntry(const std::string& text) const override { entries.push_back(text); }
+};
+
+// Keeps the bare messages of the map logger at the given level, without passing them on, while
+// it lives; afterwards the logger inherits its level again.
 class MapLogCapture {
 public:
-    explicit MapLogCapture(logcraft::LogLevel level = logcraft::LogLevel::INFO);
-    ~MapLogCapture();
-    MapLogCapture(const MapLogCapture&) = delete;
-    MapLogCapture& operator=(const MapLogCapture&) = delete;
-
-    // The messages in order, without level or time stamp.
-    const std::vector<std::string>& messages() const;
-    bool contains(const std::string& message) const;
-    void clear();
+    explicit MapLogCapture(logcraft::LogLevel level = logcraft::LogLevel::INFO) {
+        using namespace logcraft;
+        m_sink->setFormatter(makeTemplateFormatter(FieldStr<Field::Message, 0, RIGHT, ' '>()));
+        loggerMap->addSink(m_sink);
+        loggerMap->setLevel(level);
+        loggerMap->setAdditive(false);
+    }
+    ~MapLogCapture() {
+        loggerMap->removeSink(m_sink);
+        loggerMap->setLevel(logcraft::LogLevel::INHERIT);
+        loggerMap->setAdditive(m_oldAdditive);
+    }
+    const std::vector<std::string>& messages() const { return m_sink->entries; }
+    void clear() { m_sink->entries.clear(); }
 
 private:
-    logcraft::SinkPtr m_sink;
-    bool m_oldAdditive;
+    std::shared_ptr<CollectingSink> m_sink = std::make_shared<CollectingSink>();
+    bool m_oldAdditive = loggerMap->getAdditive();
 };
 
 } // namespace testing_support
