@@ -41,15 +41,6 @@ struct History {
     }
 };
 
-std::vector<Move> legalMoves(Game& game) {
-    std::vector<Move> moves;
-    Move move;
-    while (game.nextMove(move, false)) {
-        moves.push_back(move);
-    }
-    return moves;
-}
-
 } // namespace
 
 // Special squares (choice, inversion, bonus), overrides, transitions and the bomb phase all
@@ -65,7 +56,10 @@ TEST(BotGame, JudgesEveryMoveAsPlayingItWould) {
         std::mt19937 random(7);
         bool sawBombPhase = false;
         while (!game.is_final()) {
-            const std::vector<Move> moves = legalMoves(game);
+            std::vector<Move> moves;
+            for (Move move; game.nextMove(move, false);) {
+                moves.push_back(move);
+            }
             ASSERT_FALSE(moves.empty());
             const std::string board = game.getBoard().asSimpleString();
             // Rebuilding the reference game costs the whole history, so a sample will do.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,7 +15,6 @@ namespace testing_support {
 
 // How a child process ended and what it wrote.
 struct ProcessResult {
-    bool started = false;
     // The time limit ran out and the child was killed.
     bool timedOut = false;
     // The child ended through a signal (then `signal` names it); otherwise `exitStatus`.
@@ -30,9 +30,8 @@ struct ProcessResult {
 
 // How the child's standard streams are set up.
 struct ProcessOptions {
-    // Written to the child's standard input, which is then closed.
+    // Written to the child's standard input, which is then closed unless `keepInputOpen`.
     std::string input;
-    // Keep standard input open (without data) until the child ends.
     bool keepInputOpen = false;
     // Close the reading end of the child's standard output at once, as `| head -0` would.
     bool closeOutput = false;
@@ -53,18 +52,17 @@ public:
     ScriptedProcess& operator=(const ScriptedProcess&) = delete;
     ~ScriptedProcess();
 
-    bool started() const { return m_pid > 0; }
-
     // Waits for the end of the child, at most `limit`; kills it when the limit runs out.
     ProcessResult wait(std::chrono::milliseconds limit);
-    // Waits until the child's standard output contains `part`, at most `limit`.
-    bool waitForOutput(const std::string& part, std::chrono::milliseconds limit);
+    // The rest of the first complete output line that contains `part`, after `part`; none
+    // when no such line came within `limit`.
+    std::optional<std::string> waitForLine(const std::string& part,
+                                           std::chrono::milliseconds limit);
     // Sends a signal to the child, or to its whole process group when it has one and
     // `wholeGroup` is set, as a terminal sends Ctrl-C to the job in the foreground.
     void signal(int number, bool wholeGroup = true) const;
 
 private:
-    void stop();
     void kill(int number) const;
     void finishStreams();
 
