@@ -141,7 +141,7 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
 
 ScriptedProcess::~ScriptedProcess() {
     if (m_pid > 0) {
-        kill(SIGKILL);
+        signal(SIGKILL);
         waitpid(m_pid, nullptr, 0);
     }
     finishStreams();
@@ -159,19 +159,18 @@ ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
     }
     if (ended == 0) {
         m_result.timedOut = true;
-        kill(SIGKILL);
+        signal(SIGKILL);
         ended = waitpid(m_pid, &status, 0);
     }
     m_pid = -1;
     // Whatever the child started and left running is stopped here, or its pipes stay open.
     if (m_group > 0 && groupOutlives(m_group, std::chrono::seconds(2))) {
         m_result.leftProcessesBehind = true;
-        ::kill(-m_group, SIGKILL);
+        kill(-m_group, SIGKILL);
     }
     if (ended > 0 && WIFEXITED(status)) {
         m_result.exitStatus = WEXITSTATUS(status);
     } else if (ended > 0 && WIFSIGNALED(status)) {
-        m_result.signaled = true;
         m_result.signal = WTERMSIG(status);
     }
     finishStreams();
@@ -198,18 +197,12 @@ std::optional<std::string> ScriptedProcess::waitForLine(const std::string& part,
     }
 }
 
+// A child with a group of its own is killed with whatever it started and left running, which
+// would otherwise keep the output pipes open and the test waiting.
 void ScriptedProcess::signal(int number, bool wholeGroup) const {
-    if (m_pid > 0 && wholeGroup) {
-        kill(number);
-    } else if (m_pid > 0) {
-        ::kill(m_pid, number);
+    if (m_pid > 0) {
+        kill(wholeGroup && m_group > 0 ? -m_group : m_pid, number);
     }
-}
-
-// A child with a group of its own takes down with it whatever it started and left running,
-// which would otherwise keep the output pipes open and the test waiting.
-void ScriptedProcess::kill(int number) const {
-    ::kill(m_group > 0 ? -m_group : m_pid, number);
 }
 
 // The child has ended: its pipes close, so the helper threads finish.

@@ -17,8 +17,7 @@ namespace testing_support {
 struct ProcessResult {
     // The time limit ran out and the child was killed.
     bool timedOut = false;
-    // The child ended through a signal (then `signal` names it); otherwise `exitStatus`.
-    bool signaled = false;
+    // The signal that ended the child, 0 when it exited with `exitStatus`.
     int signal = 0;
     int exitStatus = -1;
     // With a process group of its own: processes of that group still ran when the child
@@ -63,7 +62,6 @@ public:
     void signal(int number, bool wholeGroup = true) const;
 
 private:
-    void kill(int number) const;
     void finishStreams();
 
     pid_t m_pid = -1;

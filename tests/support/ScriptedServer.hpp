@@ -13,6 +13,7 @@
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
 #include "tests/support/ScriptedProcess.hpp"
+#include "tests/support/TestPaths.hpp"
 
 namespace testing_support {
 
@@ -23,16 +24,29 @@ constexpr std::chrono::milliseconds MessageLimit{10000};
 class Peer {
 public:
     // Takes over the connected socket.
-    void attach(TcpSocket* socket);
+    void attach(TcpSocket* socket) {
+        m_socket = socket;
+        m_proto = std::make_unique<ProtoClient>(socket);
+    }
     bool attached() const { return m_proto != nullptr; }
     ProtoClient& proto() { return *m_proto; }
+    void disconnect() {
+        m_proto.reset();
+        m_socket = nullptr;
+    }
     // The type of the next message; FAIL when the connection ended, the message was broken
     // or nothing came in time.
-    MsgType next(std::chrono::milliseconds limit = MessageLimit);
-    // Writes bytes as they are, to send what the protocol would never send; false when the
-    // connection is gone.
-    bool sendRaw(const std::string& bytes);
-    void disconnect();
+    MsgType next(std::chrono::milliseconds limit = MessageLimit) {
+        MsgType type = MsgType::FAIL;
+        const auto timeout = static_cast<std::uint32_t>(limit.count());
+        return m_proto && m_proto->receive_msg(type, false, timeout) == MsgResult::OK
+                   ? type
+                   : MsgType::FAIL;
+    }
+    // Writes bytes as they are, to send what the protocol would never send.
+    bool sendRaw(const std::string& bytes) {
+        return m_socket && m_socket->send(bytes.data(), bytes.size()) == bytes.size();
+    }
 
 private:
     std::unique_ptr<ProtoClient> m_proto;
@@ -44,28 +58,46 @@ private:
 // client.
 class ScriptedServer : public Peer {
 public:
-    ScriptedServer();
-    ~ScriptedServer() { close(); }
+    ScriptedServer() { m_listener.open_port(0); }
+    // A client still waiting in the queue of the listener is refused.
+    ~ScriptedServer() { m_listener.close(); }
 
-    std::uint16_t port() const { return m_port; }
+    std::uint16_t port() const { return m_listener.getPort(); }
     // The command-line options that point a client at this server.
-    std::vector<std::string> clientArgs() const;
-    bool accept(std::chrono::milliseconds limit = MessageLimit);
-    // Closes the connection and stops listening; a client still waiting in the queue of
-    // the listener is refused.
-    void close();
-
+    std::vector<std::string> clientArgs() const {
+        return {"-s", "127.0.0.1", "-p", std::to_string(port())};
+    }
+    bool accept(std::chrono::milliseconds limit = MessageLimit) {
+        TcpSocket* socket = m_listener.accept(static_cast<std::uint32_t>(limit.count()));
+        if (socket != nullptr) {
+            attach(socket);
+        }
+        return socket != nullptr;
+    }
     // The group id the client opened with, or -1 when the first message was something else.
-    int receiveGroupId();
+    int receiveGroupId() {
+        payload_client_groupid group{};
+        return next() == MsgType::CLIENT_GROUPID &&
+                       proto().get_client_groupid(group) == MsgResult::OK
+                   ? group.groupid
+                   : -1;
+    }
     // The usual opening after accept: the group id in, the map and the player number out.
-    bool opening(const std::string& mapText, Player player);
+    bool opening(const std::string& mapText, Player player) {
+        return receiveGroupId() >= 0 && proto().send_gameboard(mapText) &&
+               proto().send_client_playernum(player);
+    }
     // Sends a move request and waits for the MOVE that answers it.
-    bool requestMove(std::uint32_t timelimit, std::uint8_t depthlimit, payload_move& answer);
-    bool announce(const Move& move);
+    bool requestMove(std::uint32_t timelimit, std::uint8_t depthlimit, payload_move& answer) {
+        return attached() && proto().send_moverequest(timelimit, depthlimit) &&
+               next() == MsgType::MOVE && proto().get_move(answer) == MsgResult::OK;
+    }
+    bool announce(const Move& move) {
+        return attached() && proto().send_moveannounce(move.x, move.y, move.choice, move.player);
+    }
 
 private:
     TcpServer m_listener;
-    std::uint16_t m_port = 0;
 };
 
 // Small maps whose few legal moves the tests know by heart.
@@ -83,21 +115,31 @@ constexpr std::chrono::milliseconds ClientLimit{30000};
 
 // A reversi-client started against a fresh scripted server, with the person's answers piped
 // to its standard input.
-class ClientSession {
-public:
-    explicit ClientSession(std::string input, const std::vector<std::string>& extraArgs = {},
-                           ProcessOptions options = {});
+struct ClientSession {
+    explicit ClientSession(std::string input, std::vector<std::string> args = {},
+                           ProcessOptions options = {})
+        : process(programPath("reversi-client"), withServer(std::move(args)),
+                  withInput(std::move(options), std::move(input))) {}
 
     // Accepts the client and plays the usual opening with it.
     bool open(const std::string& mapText, Player player) {
         return server.accept() && server.opening(mapText, player);
     }
-    ProcessResult finish() { return m_process->wait(ClientLimit); }
+    ProcessResult finish() { return process.wait(ClientLimit); }
 
     ScriptedServer server;
+    ScriptedProcess process;
 
 private:
-    std::unique_ptr<ScriptedProcess> m_process;
+    std::vector<std::string> withServer(std::vector<std::string> args) const {
+        auto all = server.clientArgs();
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+    }
+    static ProcessOptions withInput(ProcessOptions options, std::string input) {
+        options.input = std::move(input);
+        return options;
+    }
 };
 
 } // namespace testing_support

@@ -70,41 +70,6 @@ GameServer::GameServer(std::vector<std::string> args)
     }
 }
 
-bool TestPlayer::connect(std::uint16_t port) {
-    auto socket = std::make_unique<TcpClient>();
-    if (!socket->connect_to("127.0.0.1", port)) {
-        return false;
-    }
-    attach(socket.release());
-    return true;
-}
-
-bool TestPlayer::open(std::chrono::milliseconds limit) {
-    payload_client_playernum number{};
-    if (!proto().send_client_groupid(7) || next(limit) != MsgType::GAMEBOARD ||
-        proto().get_gameboard(mapText) != MsgResult::OK || next() != MsgType::CLIENT_PLAYERNUM ||
-        proto().get_client_playernum(number) != MsgResult::OK) {
-        return false;
-    }
-    player = number.player;
-    return true;
-}
-
-bool TestPlayer::skipTo(MsgType wanted) {
-    for (MsgType type = next(); type != MsgType::FAIL; type = next()) {
-        if (type == wanted) {
-            return true;
-        }
-    }
-    return false;
-}
-
-Player TestPlayer::disqualified() {
-    payload_disqualification payload{};
-    proto().get_disqualification(payload);
-    return payload.player;
-}
-
 std::string finalBoardFromLog(const std::string& out) {
     const std::string marker = "Final board:\n";
     const auto start = out.find(marker);

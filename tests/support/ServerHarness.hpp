@@ -19,17 +19,41 @@ struct GameServer : ScriptedProcess {
 };
 
 // One seat at the server, played by the test over a real connection.
-class TestPlayer : public Peer {
-public:
-    bool connect(std::uint16_t port);
+struct TestPlayer : Peer {
+    bool connect(std::uint16_t port) {
+        auto socket = std::make_unique<TcpClient>();
+        if (socket->connect_to("127.0.0.1", port)) {
+            attach(socket.release());
+        }
+        return attached();
+    }
     // The opening on a standing connection: group id 7 out, map and player number in; the
     // map must come within `limit`.
-    bool open(std::chrono::milliseconds limit = MessageLimit);
+    bool open(std::chrono::milliseconds limit = MessageLimit) {
+        payload_client_playernum number{};
+        const bool opened = proto().send_client_groupid(7) && next(limit) == MsgType::GAMEBOARD &&
+                            proto().get_gameboard(mapText) == MsgResult::OK &&
+                            next() == MsgType::CLIENT_PLAYERNUM &&
+                            proto().get_client_playernum(number) == MsgResult::OK;
+        player = number.player;
+        return opened;
+    }
     bool join(std::uint16_t port) { return connect(port) && open(); }
     // Skips messages up to the first of the wanted type; false when the connection ends first.
-    bool skipTo(MsgType wanted);
+    bool skipTo(MsgType wanted) {
+        for (MsgType type = next(); type != MsgType::FAIL; type = next()) {
+            if (type == wanted) {
+                return true;
+            }
+        }
+        return false;
+    }
     // The player named by the DISQUALIFICATION just received.
-    Player disqualified();
+    Player disqualified() {
+        payload_disqualification payload{};
+        proto().get_disqualification(payload);
+        return payload.player;
+    }
 
     std::string mapText;
     Player player = Player::P_INVALID;
