@@ -118,40 +118,37 @@ TEST(ClientSession, ConnectionRefused) {
     EXPECT_TRUE(hasLogLine(result.out, "FATAL", "Failed to connect to server. aborting."));
 }
 
-// Each way the opening or the message loop can fail ends the client with its log line and exit
-// status 1. After the group id the server runs the script, in the loop cases after the map Line
-// and player number 1.
+// Each way the opening (FATAL) or the message loop (ERROR) can fail ends the client with its log
+// line and exit status 1. After the group id the server runs the script, in the loop cases after
+// the map Line and player number 1.
 TEST(ClientSession, FailuresEndWithTheirLogLine) {
     const struct {
-        bool opened;
         Script script;
         const char* level;
         std::string message;
     } cases[] = {
-        {false, [](ScriptedServer& s) { s.proto().send_client_playernum(Player::P1); }, "FATAL",
+        {[](ScriptedServer& s) { s.proto().send_client_playernum(Player::P1); }, "FATAL",
          "Failed to receive gameboard. aborting."},
-        {false, raw(std::string("\x02\0\0\0\0", 5)), "FATAL",
-         "Failed to receive gameboard. aborting."},
-        {false, [](ScriptedServer& s) { s.proto().send_gameboard("2\n0\n0 0\n0 5\n"); }, "FATAL",
+        {raw(std::string("\x02\0\0\0\0", 5)), "FATAL", "Failed to receive gameboard. aborting."},
+        {[](ScriptedServer& s) { s.proto().send_gameboard("2\n0\n0 0\n0 5\n"); }, "FATAL",
          "Invalid map. aborting."},
-        {false,
-         [](ScriptedServer& s) {
+        {[](ScriptedServer& s) {
              s.proto().send_gameboard(client_maps::Line);
              s.disconnect();
          },
          "FATAL", "Failed to receive player number. aborting."},
-        {false, playerNumber(0), "FATAL", "Invalid player number 0. aborting."},
-        {false, playerNumber(3), "FATAL", "Invalid player number 3. aborting."},
-        {false, playerNumber(255), "FATAL", "Invalid player number 255. aborting."},
-        {true, [](ScriptedServer& s) { s.disconnect(); }, "ERROR",
+        {playerNumber(0), "FATAL", "Invalid player number 0. aborting."},
+        {playerNumber(3), "FATAL", "Invalid player number 3. aborting."},
+        {playerNumber(255), "FATAL", "Invalid player number 255. aborting."},
+        {[](ScriptedServer& s) { s.disconnect(); }, "ERROR",
          "Error receiving message from server, aborting."},
-        {true, raw(std::string("\x08\0\0\0\x01", 5)), "ERROR",
+        {raw(std::string("\x08\0\0\0\x01", 5)), "ERROR",
          "Error receiving message from server, aborting."},
-        {true, announce(0, 0, 1), "ERROR", "Received invalid move, aborting."},
-        {true, announce(60000, 0, 1), "ERROR", "Received invalid move, aborting."},
-        {true, announce(2, 0, 3), "ERROR", "Received invalid player number 3, aborting."},
-        {true, announce(2, 0, 0), "ERROR", "Received invalid player number 0, aborting."},
-        {true, [](ScriptedServer& s) { s.proto().send_disqualification(static_cast<Player>(9)); },
+        {announce(0, 0, 1), "ERROR", "Received invalid move, aborting."},
+        {announce(60000, 0, 1), "ERROR", "Received invalid move, aborting."},
+        {announce(2, 0, 3), "ERROR", "Received invalid player number 3, aborting."},
+        {announce(2, 0, 0), "ERROR", "Received invalid player number 0, aborting."},
+        {[](ScriptedServer& s) { s.proto().send_disqualification(static_cast<Player>(9)); },
          "ERROR", "Received invalid player number 9, aborting."},
     };
     for (const auto& failure : cases) {
@@ -159,7 +156,7 @@ TEST(ClientSession, FailuresEndWithTheirLogLine) {
         ClientSession session("2 0\n");
         ASSERT_TRUE(session.server.accept());
         ASSERT_GE(session.server.receiveGroupId(), 0);
-        if (failure.opened) {
+        if (failure.level == std::string("ERROR")) {
             playerNumber(1)(session.server);
         }
         failure.script(session.server);

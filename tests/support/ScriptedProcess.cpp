@@ -115,18 +115,14 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
         setpgid(m_pid, m_pid);
         m_group = m_pid;
     }
+    // Without a child the readers find the end of their streams at once.
     for (const int end : {in[0], out[1], err[1]}) {
         close(end);
     }
-    if (options.closeOutput || m_pid < 0) {
+    if (options.closeOutput) {
         close(out[0]);
     } else {
         m_outReader = std::thread(readAll, out[0], std::ref(m_result.out), std::ref(m_outMutex));
-    }
-    if (m_pid < 0) {
-        close(in[1]);
-        close(err[0]);
-        return;
     }
     m_errReader = std::thread(readAll, err[0], std::ref(m_result.err), std::ref(m_outMutex));
     m_inputFd = in[1];
@@ -140,24 +136,18 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
 }
 
 ScriptedProcess::~ScriptedProcess() {
-    if (m_pid > 0) {
-        signal(SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    finishStreams();
+    wait(std::chrono::milliseconds(0));
 }
 
 ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
-    if (m_pid <= 0) {
-        return m_result;
-    }
     const auto deadline = Clock::now() + limit;
     int status = 0;
     pid_t ended = 0;
-    while ((ended = waitpid(m_pid, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
+    while (m_pid > 0 && (ended = waitpid(m_pid, &status, WNOHANG)) == 0 &&
+           Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (ended == 0) {
+    if (m_pid > 0 && ended == 0) {
         m_result.timedOut = true;
         signal(SIGKILL);
         ended = waitpid(m_pid, &status, 0);
@@ -168,10 +158,9 @@ ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
         m_result.leftProcessesBehind = true;
         kill(-m_group, SIGKILL);
     }
-    if (ended > 0 && WIFEXITED(status)) {
-        m_result.exitStatus = WEXITSTATUS(status);
-    } else if (ended > 0 && WIFSIGNALED(status)) {
-        m_result.signal = WTERMSIG(status);
+    if (ended > 0) {
+        m_result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
     finishStreams();
     return m_result;

@@ -41,8 +41,7 @@ struct ProcessOptions {
     std::vector<std::string> environment;
 };
 
-// One child process; starts in the constructor, is waited for with a limit, and is killed
-// by the destructor if it still runs.
+// One child process, started by the constructor.
 class ScriptedProcess {
 public:
     ScriptedProcess(const std::string& program, const std::vector<std::string>& args,
@@ -51,7 +50,8 @@ public:
     ScriptedProcess& operator=(const ScriptedProcess&) = delete;
     ~ScriptedProcess();
 
-    // Waits for the end of the child, at most `limit`; kills it when the limit runs out.
+    // Waits for the end of the child, at most `limit`; kills it when the limit runs out. The
+    // destructor kills a child that still runs.
     ProcessResult wait(std::chrono::milliseconds limit);
     // The rest of the first complete output line that contains `part`, after `part`; none
     // when no such line came within `limit`.

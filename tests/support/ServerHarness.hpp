@@ -3,18 +3,34 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/Game.hpp"
+#include "common/GameBoard.hpp"
+#include "common/Map.hpp"
 #include "tests/support/ScriptedProcess.hpp"
 #include "tests/support/ScriptedServer.hpp"
+#include "tests/support/TestPaths.hpp"
 
 namespace testing_support {
 
 // reversi-server started with `args` on a port the system picks; `port` is the one of its
 // line "Listening on port N", 0 when none came within 10 s.
 struct GameServer : ScriptedProcess {
-    explicit GameServer(std::vector<std::string> args);
+    explicit GameServer(std::vector<std::string> args)
+        : ScriptedProcess(programPath("reversi-server"), withFreePort(std::move(args))) {
+        if (const auto text = waitForLine("Listening on port ", std::chrono::seconds(10))) {
+            std::istringstream(*text) >> port;
+        }
+    }
+    static std::vector<std::string> withFreePort(std::vector<std::string> args) {
+        args.insert(args.end(), {"--port", "0"});
+        return args;
+    }
+
     std::uint16_t port = 0;
 };
 
@@ -60,10 +76,45 @@ struct TestPlayer : Peer {
 };
 
 // The board text the server logged after "Final board:", without the log line itself.
-std::string finalBoardFromLog(const std::string& out);
+inline std::string finalBoardFromLog(const std::string& out) {
+    const std::string marker = "Final board:\n";
+    const auto start = out.find(marker);
+    std::istringstream lines(start == std::string::npos ? "" : out.substr(start + marker.size()));
+    std::string board;
+    for (std::string line; std::getline(lines, line) && line.rfind('[', 0) != 0;) {
+        board += line + '\n';
+    }
+    return board;
+}
 
-// A game record (the server's --record file) replayed on a fresh active game.
+// A game record (the server's --record file: "map <n>" and n lines of map text, then one
+// line per event) replayed on a fresh active game.
 struct RecordReplay {
+    explicit RecordReplay(const std::string& path) {
+        std::ifstream in(path);
+        std::string word, line, text;
+        std::size_t count = 0;
+        in >> word >> count;
+        std::getline(in, line);
+        for (std::size_t i = 0; i < count && std::getline(in, line); ++i) {
+            text += line + '\n';
+        }
+        Map map;
+        if (word != "map" || !map.loadFromString(text)) {
+            error = "no valid map in the record";
+            return;
+        }
+        Game game(map, false);
+        for (std::string kind; error.empty() && in >> kind;) {
+            replayEvent(kind, in, game);
+        }
+        board = game.getBoard().asString(Player::P_INVALID, false, true);
+        final = game.is_final();
+        int all[8] = {};
+        game.get_scores(all);
+        scores.assign(all, all + game.getNrPlayers());
+    }
+
     // Empty when every line of the record replayed as a legal event.
     std::string error;
     // The final board as the server logs it: no move marks, with axes.
@@ -72,8 +123,27 @@ struct RecordReplay {
     std::vector<int> scores;
     // The scores the record itself states.
     std::vector<int> recordedScores;
-};
 
-RecordReplay replayRecord(const std::string& path);
+private:
+    // Applies one event line; a problem is named in `error`.
+    void replayEvent(const std::string& kind, std::istream& in, Game& game) {
+        unsigned player = 0, x = 0, y = 0, choice = 0;
+        std::string reason;
+        if (kind == "move" && in >> player >> x >> y >> choice) {
+            const Move move(static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y),
+                            static_cast<MoveChoice>(choice), static_cast<Player>(player),
+                            game.is_terminal());
+            error = game.checkMove(move, true) && game.makeMove(move) ? "" : "move rejected";
+        } else if (kind == "disqualify" && in >> player && std::getline(in, reason)) {
+            game.disqualify(static_cast<Player>(player));
+        } else if (kind == "scores") {
+            for (int score = 0; recordedScores.size() < game.getNrPlayers() && in >> score;) {
+                recordedScores.push_back(score);
+            }
+        } else {
+            error = "broken record line " + kind;
+        }
+    }
+};
 
 } // namespace testing_support
