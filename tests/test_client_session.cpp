@@ -66,13 +66,12 @@ void playWholeGame(const std::string& mapName, Player player, bool special) {
     EXPECT_EQ(result.exitStatus, 0) << result.out;
     // The opening's log lines, in this order.
     std::size_t at = 0;
-    for (const std::string& line :
-         {"Connecting to server 127.0.0.1 on port " + std::to_string(session.server.port()),
-          std::string("Sending group id..."), std::string("Waiting for server to send board..."),
-          std::string("Waiting for server to assign player number..."),
-          "OK. You are player " + std::to_string(unsigned(player)),
-          std::string("Protocol init complete, starting game."),
-          std::string("Received end of game, stopping game")}) {
+    for (const auto& line : std::vector<std::string>{
+             "Connecting to server 127.0.0.1 on port " + std::to_string(session.server.port()),
+             "Sending group id...", "Waiting for server to send board...",
+             "Waiting for server to assign player number...",
+             "OK. You are player " + std::to_string(unsigned(player)),
+             "Protocol init complete, starting game.", "Received end of game, stopping game"}) {
         at = result.out.find(line + "\n", at);
         ASSERT_NE(at, std::string::npos) << line << "\n" << result.out;
         EXPECT_TRUE(hasLogLine(result.out, "INFO", line)) << line;

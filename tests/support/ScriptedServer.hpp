@@ -117,29 +117,22 @@ constexpr std::chrono::milliseconds ClientLimit{30000};
 // to its standard input.
 struct ClientSession {
     explicit ClientSession(std::string input, std::vector<std::string> args = {},
-                           ProcessOptions options = {})
-        : process(programPath("reversi-client"), withServer(std::move(args)),
-                  withInput(std::move(options), std::move(input))) {}
+                           ProcessOptions options = {}) {
+        const auto serverArgs = server.clientArgs();
+        args.insert(args.begin(), serverArgs.begin(), serverArgs.end());
+        options.input = std::move(input);
+        process = std::make_unique<ScriptedProcess>(programPath("reversi-client"), args,
+                                                    std::move(options));
+    }
 
     // Accepts the client and plays the usual opening with it.
     bool open(const std::string& mapText, Player player) {
         return server.accept() && server.opening(mapText, player);
     }
-    ProcessResult finish() { return process.wait(ClientLimit); }
+    ProcessResult finish() { return process->wait(ClientLimit); }
 
     ScriptedServer server;
-    ScriptedProcess process;
-
-private:
-    std::vector<std::string> withServer(std::vector<std::string> args) const {
-        auto all = server.clientArgs();
-        all.insert(all.end(), args.begin(), args.end());
-        return all;
-    }
-    static ProcessOptions withInput(ProcessOptions options, std::string input) {
-        options.input = std::move(input);
-        return options;
-    }
+    std::unique_ptr<ScriptedProcess> process;
 };
 
 } // namespace testing_support
