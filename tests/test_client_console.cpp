@@ -2,6 +2,7 @@
 // the one thing a pipe cannot show: the error line in colour.
 
 #include <sstream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -39,23 +40,6 @@ Dialogue askOnce(const char* mapText, std::string input,
     return dialogue;
 }
 
-// The console player asked directly, with its standard streams replaced by strings.
-class DialogueClient : public ConsoleClient {
-public:
-    std::string ask(Game& game, const std::string& answers) {
-        m_playerNum = Player::P1;
-        std::istringstream in(answers);
-        std::ostringstream out;
-        auto* oldIn = std::cin.rdbuf(in.rdbuf());
-        auto* oldOut = std::cout.rdbuf(out.rdbuf());
-        getMove(&game, 0, 0);
-        std::cin.rdbuf(oldIn);
-        std::cout.rdbuf(oldOut);
-        std::cin.clear();
-        return out.str();
-    }
-};
-
 } // namespace
 
 // A letter, an occupied square, then both coordinates on one line; into a pipe without colours,
@@ -81,16 +65,28 @@ TEST(ClientConsole, CoordinatesAreAskedAgainUntilTheGameAcceptsThem) {
     }
 }
 
+// Into a pipe colours are off, so the console player is asked directly, its standard streams
+// replaced by strings.
 TEST(ClientConsole, ErrorLineIsRedWithColours) {
+    struct Console : ConsoleClient {
+        using ConsoleClient::getMove;
+        using ConsoleClient::m_playerNum;
+    } console;
+    console.m_playerNum = Player::P1;
     Map map;
     ASSERT_TRUE(map.loadFromString(client_maps::Line));
     Game game(map, true);
-    const bool saved = ansi::enableColor;
-    ansi::enableColor = true;
-    const std::string written = DialogueClient().ask(game, "0 0\n2 0\n");
+    std::istringstream in("0 0\n2 0\n");
+    std::ostringstream out;
+    auto* oldIn = std::cin.rdbuf(in.rdbuf());
+    auto* oldOut = std::cout.rdbuf(out.rdbuf());
+    const bool saved = std::exchange(ansi::enableColor, true);
+    console.getMove(&game, 0, 0);
     ansi::enableColor = saved;
-    EXPECT_NE(written.find("\n\x1b[;31mInvalid move coordinates!\x1b[m\n"), std::string::npos)
-        << written;
+    std::cin.rdbuf(oldIn);
+    std::cout.rdbuf(oldOut);
+    EXPECT_NE(out.str().find("\n\x1b[;31mInvalid move coordinates!\x1b[m\n"), std::string::npos)
+        << out.str();
 }
 
 // Signed or oversized numbers are refused, never wrapped: in 16 bits -65534 and 65538 would

@@ -99,7 +99,7 @@ TEST(ServerOpening, SeatsPlayersAnnouncesMovesAndDisqualifiesAnIllegalOne) {
 // request: a legal move whose bytes trickle in, each gap far below the limit but the whole
 // well beyond it, arrives too late.
 TEST(ServerTimeLimits, GroupIdWithinTenSecondsAndNoTricklingPastTheMoveLimit) {
-    GameServer server({"--map", mapPath("classic8x8.map"), "-t", "300"});
+    GameServer server({"--map", mapPath("classic8x8.map"), "-t", "200"});
     ASSERT_NE(server.port, 0);
     TestPlayer late, silent, last;
     ASSERT_TRUE(late.connect(server.port));
@@ -117,7 +117,7 @@ TEST(ServerTimeLimits, GroupIdWithinTenSecondsAndNoTricklingPastTheMoveLimit) {
     const char bytes[] = {5, 0, 0, 0, 5, 0, static_cast<char>(move.x), 0, static_cast<char>(move.y),
                           0};
     for (const char byte : bytes) {
-        std::this_thread::sleep_for(80ms);
+        std::this_thread::sleep_for(50ms);
         late.sendRaw(std::string(1, byte));
     }
     ASSERT_EQ(late.next(), MsgType::DISQUALIFICATION);
