@@ -17,37 +17,41 @@ using namespace testing_support;
 
 namespace {
 
-const std::string Play = sourceDir() + "/scripts/play";
-
-// An empty folder of its own for the script's temporary files, removed with the object; the
-// script runs as a shell runs a job, in a process group of its own, with its temporary files
-// there.
-struct TempFolder {
-    std::filesystem::path path;
+// One run of the script as a shell runs a job: in a process group of its own, through `env`
+// with an empty folder of its own for its temporary files (removed with the object), and with
+// the built programs and a repeatable game on the classic map.
+struct PlayRun {
+    std::filesystem::path temp;
     ProcessOptions options;
 
-    explicit TempFolder(std::string input = "") {
+    explicit PlayRun(std::string input = "") {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "reversi-play-test-XXXXXX").string();
-        path = mkdtemp(pattern.data()) != nullptr ? pattern : "";
+        temp = mkdtemp(pattern.data()) != nullptr ? pattern : "";
         options.input = std::move(input);
         options.ownProcessGroup = true;
-        options.environment = {"TMPDIR=" + path.string()};
     }
-    ~TempFolder() {
+    ~PlayRun() {
         std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        std::filesystem::remove_all(temp, ignored);
     }
-    bool empty() const { return !path.empty() && std::filesystem::is_empty(path); }
+    std::vector<std::string> args(const std::vector<std::string>& more = {}) const {
+        const auto bin = std::filesystem::path(programPath("reversi-client")).parent_path();
+        std::vector<std::string> all{"TMPDIR=" + temp.string(),
+                                     sourceDir() + "/scripts/play",
+                                     "--bin",
+                                     bin.string(),
+                                     "--seed",
+                                     "5",
+                                     "--map",
+                                     mapPath("classic8x8.map")};
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }
+    bool leftNoFiles() const { return !temp.empty() && std::filesystem::is_empty(temp); }
 };
 
-// The built programs and a repeatable game on the classic map, behind `args`.
-std::vector<std::string> playArgs(std::vector<std::string> args = {}) {
-    const auto bin = std::filesystem::path(programPath("reversi-client")).parent_path();
-    args.insert(args.begin(),
-                {"--bin", bin.string(), "--seed", "5", "--map", mapPath("classic8x8.map")});
-    return args;
-}
+const std::string Env = "/usr/bin/env";
 
 } // namespace
 
@@ -58,8 +62,8 @@ TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
     for (int square = 0; square < 40 * 64; ++square) {
         input << square % 8 << ' ' << square / 8 % 8 << '\n';
     }
-    TempFolder temp(input.str());
-    const auto result = runProcess(Play, playArgs(), 60s, temp.options);
+    PlayRun run(input.str());
+    const auto result = runProcess(Env, run.args(), 60s, run.options);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "OK. You are player 2"));
@@ -72,7 +76,7 @@ TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
     EXPECT_LT(board, scores);
     EXPECT_EQ(countOf(result.out.substr(scores), "\n  Player "), 2u);
     EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-    EXPECT_TRUE(temp.empty());
+    EXPECT_TRUE(run.leftNoFiles());
 }
 
 // Ctrl-C reaches the whole job, as a terminal sends it; a plain kill reaches the script alone.
@@ -82,9 +86,9 @@ TEST(PlayScript, SignalsStopEverythingTheScriptStarted) {
     for (const auto& [signal, wholeGroup, exitStatus] :
          {std::tuple{SIGINT, true, 130}, std::tuple{SIGTERM, false, 143}}) {
         SCOPED_TRACE(signal);
-        TempFolder temp;
-        temp.options.keepInputOpen = true;
-        ScriptedProcess play(Play, playArgs({"--humans", "2"}), temp.options);
+        PlayRun run;
+        run.options.keepInputOpen = true;
+        ScriptedProcess play(Env, run.args({"--humans", "2"}), run.options);
         ASSERT_TRUE(play.waitForLine("Waiting for 1 more player(s): ", 30s));
         ASSERT_TRUE(play.waitForLine("Waiting for server to send board...", 30s));
         play.signal(signal, wholeGroup);
@@ -92,7 +96,7 @@ TEST(PlayScript, SignalsStopEverythingTheScriptStarted) {
         ASSERT_FALSE(result.timedOut);
         EXPECT_EQ(result.exitStatus, exitStatus) << result.out << result.err;
         EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-        EXPECT_TRUE(temp.empty());
+        EXPECT_TRUE(run.leftNoFiles());
     }
 }
 
@@ -108,11 +112,11 @@ TEST(PlayScript, RefusesBadOptions) {
     };
     for (const auto& [args, error] : cases) {
         SCOPED_TRACE(error);
-        TempFolder temp;
-        const auto result = runProcess(Play, playArgs(args), 30s, temp.options);
+        PlayRun run;
+        const auto result = runProcess(Env, run.args(args), 30s, run.options);
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_NE(result.err.find(error), std::string::npos) << result.err;
         EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-        EXPECT_TRUE(temp.empty());
+        EXPECT_TRUE(run.leftNoFiles());
     }
 }

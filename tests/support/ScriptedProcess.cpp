@@ -53,30 +53,36 @@ std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
     return pointers;
 }
 
-// True when a process of the group still runs after `grace`. Zombies do not count: they are
-// dead, and the leak checker of a sanitizer build leaves some behind whose parent is the
-// system's.
-bool groupOutlives(pid_t group, std::chrono::milliseconds grace) {
-    const auto deadline = Clock::now() + grace;
-    for (;;) {
-        bool running = false;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-            std::ifstream stat(entry.path() / "stat");
-            std::string line;
-            std::getline(stat, line);
-            // After the command name in parentheses: state, parent, process group.
-            std::istringstream fields(line.substr(std::min(line.size(), line.rfind(')') + 1)));
-            char state = 0;
-            pid_t parent = 0, processGroup = 0;
-            running = running || (fields >> state >> parent >> processGroup &&
-                                  processGroup == group && state != 'Z');
+// Checks `done` every few milliseconds until it holds or `limit` has passed; true when it held.
+template <typename Check>
+bool pollFor(std::chrono::milliseconds limit, Check done) {
+    const auto deadline = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
         }
-        if (!running || Clock::now() >= deadline) {
-            return running;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    return true;
+}
+
+// True when a process of the group still runs. Zombies do not count: they are dead, and the
+// leak checker of a sanitizer build leaves some behind whose parent is the system's.
+bool groupRuns(pid_t group) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // After the command name in parentheses: state, parent, process group.
+        std::istringstream fields(line.substr(std::min(line.size(), line.rfind(')') + 1)));
+        char state = 0;
+        pid_t parent = 0, processGroup = 0;
+        if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z') {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -91,13 +97,7 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
     }
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        environment.emplace_back(*entry);
-    }
-    environment.insert(environment.end(), options.environment.begin(), options.environment.end());
     const auto argv = pointersTo(words);
-    const auto envp = pointersTo(environment);
     m_pid = fork();
     if (m_pid == 0) {
         if (options.ownProcessGroup) {
@@ -107,7 +107,7 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
         ::signal(SIGPIPE, SIG_DFL);
-        execve(argv[0], argv.data(), envp.data());
+        execve(argv[0], argv.data(), environ);
         _exit(127);
     }
     if (m_pid > 0 && options.ownProcessGroup) {
@@ -140,21 +140,18 @@ ScriptedProcess::~ScriptedProcess() {
 }
 
 ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
     int status = 0;
     pid_t ended = 0;
-    while (m_pid > 0 && (ended = waitpid(m_pid, &status, WNOHANG)) == 0 &&
-           Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (m_pid > 0 && ended == 0) {
+    if (m_pid > 0 &&
+        !pollFor(limit, [&] { return (ended = waitpid(m_pid, &status, WNOHANG)) != 0; })) {
         m_result.timedOut = true;
         signal(SIGKILL);
         ended = waitpid(m_pid, &status, 0);
     }
     m_pid = -1;
-    // Whatever the child started and left running is stopped here, or its pipes stay open.
-    if (m_group > 0 && groupOutlives(m_group, std::chrono::seconds(2))) {
+    // Whatever the child started and left running is stopped here, or its pipes stay open; a
+    // process that is just ending gets a moment to finish.
+    if (m_group > 0 && !pollFor(std::chrono::seconds(2), [&] { return !groupRuns(m_group); })) {
         m_result.leftProcessesBehind = true;
         kill(-m_group, SIGKILL);
     }
@@ -168,22 +165,18 @@ ProcessResult ScriptedProcess::wait(std::chrono::milliseconds limit) {
 
 std::optional<std::string> ScriptedProcess::waitForLine(const std::string& part,
                                                         std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-        {
-            const std::lock_guard<std::mutex> guard(m_outMutex);
-            const auto& out = m_result.out;
-            const auto start = out.find(part);
-            const auto end = start == std::string::npos ? start : out.find('\n', start);
-            if (end != std::string::npos) {
-                return out.substr(start + part.size(), end - start - part.size());
-            }
+    std::optional<std::string> rest;
+    pollFor(limit, [&] {
+        const std::lock_guard<std::mutex> guard(m_outMutex);
+        const auto& out = m_result.out;
+        const auto start = out.find(part);
+        const auto end = start == std::string::npos ? start : out.find('\n', start);
+        if (end != std::string::npos) {
+            rest = out.substr(start + part.size(), end - start - part.size());
         }
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        return rest.has_value();
+    });
+    return rest;
 }
 
 // A child with a group of its own is killed with whatever it started and left running, which

@@ -37,8 +37,6 @@ struct ProcessOptions {
     // Run the child as the leader of a process group of its own, as a shell runs a job: a
     // signal can then reach everything it started, and a time-out kills all of it.
     bool ownProcessGroup = false;
-    // Extra "NAME=value" entries for the child's environment.
-    std::vector<std::string> environment;
 };
 
 // One child process, started by the constructor.
