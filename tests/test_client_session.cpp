@@ -83,10 +83,6 @@ void playWholeGame(const std::string& mapName, Player player, bool special) {
 
 using Script = std::function<void(ScriptedServer&)>;
 
-Script raw(std::string bytes) {
-    return [bytes](ScriptedServer& s) { s.sendRaw(bytes); };
-}
-
 // The map Line, then `player` as the client's number.
 Script playerNumber(unsigned player) {
     return [player](ScriptedServer& s) {
@@ -128,7 +124,8 @@ TEST(ClientSession, FailuresEndWithTheirLogLine) {
     } cases[] = {
         {[](ScriptedServer& s) { s.proto().send_client_playernum(Player::P1); }, "FATAL",
          "Failed to receive gameboard. aborting."},
-        {raw(std::string("\x02\0\0\0\0", 5)), "FATAL", "Failed to receive gameboard. aborting."},
+        {[](ScriptedServer& s) { s.sendRaw(std::string("\x02\0\0\0\0", 5)); }, "FATAL",
+         "Failed to receive gameboard. aborting."},
         {[](ScriptedServer& s) { s.proto().send_gameboard("2\n0\n0 0\n0 5\n"); }, "FATAL",
          "Invalid map. aborting."},
         {[](ScriptedServer& s) {
@@ -141,7 +138,7 @@ TEST(ClientSession, FailuresEndWithTheirLogLine) {
         {playerNumber(255), "FATAL", "Invalid player number 255. aborting."},
         {[](ScriptedServer& s) { s.disconnect(); }, "ERROR",
          "Error receiving message from server, aborting."},
-        {raw(std::string("\x08\0\0\0\x01", 5)), "ERROR",
+        {[](ScriptedServer& s) { s.sendRaw(std::string("\x08\0\0\0\x01", 5)); }, "ERROR",
          "Error receiving message from server, aborting."},
         {announce(0, 0, 1), "ERROR", "Received invalid move, aborting."},
         {announce(60000, 0, 1), "ERROR", "Received invalid move, aborting."},
@@ -160,7 +157,6 @@ TEST(ClientSession, FailuresEndWithTheirLogLine) {
         }
         failure.script(session.server);
         const auto result = session.finish();
-        EXPECT_FALSE(result.timedOut);
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_TRUE(hasLogLine(result.out, failure.level, failure.message)) << result.out;
     }
@@ -249,23 +245,18 @@ TEST(ClientSession, MoveRequestOutOfTurnIsAnsweredUntilInputEnds) {
 // the bonus square, without the choice question); in the local bomb phase (after player 1
 // filled the row nobody can place a stone) it only logs.
 TEST(ClientSession, TerminalStartsTheBombPhase) {
-    struct Case {
-        const char* map;
-        Player player;
-        const char* input;
-        bool forced;
-    };
-    for (const Case& c : {Case{client_maps::Bonus, Player::P1, "0 0\n", true},
-                          Case{client_maps::Line, P2, "1 0\n", false}}) {
-        ClientSession session(c.input);
-        ASSERT_TRUE(session.open(c.map, c.player));
-        if (!c.forced) {
+    for (const auto& [map, player, input, forced] :
+         {std::tuple{client_maps::Bonus, Player::P1, "0 0\n", true},
+          std::tuple{client_maps::Line, P2, "1 0\n", false}}) {
+        ClientSession session(input);
+        ASSERT_TRUE(session.open(map, player));
+        if (!forced) {
             session.server.announce(Move(2, 0, MoveChoice::NONE, Player::P1, false));
         }
         session.server.proto().send_terminal();
         payload_move answer{};
         ASSERT_TRUE(session.server.requestMove(1000, 0, answer));
-        EXPECT_EQ(answer.x, c.forced ? 0 : 1);
+        EXPECT_EQ(answer.x, forced ? 0 : 1);
         EXPECT_EQ(answer.choice, MoveChoice::NONE);
         session.server.proto().send_fin();
         const auto result = session.finish();
@@ -273,7 +264,7 @@ TEST(ClientSession, TerminalStartsTheBombPhase) {
         EXPECT_TRUE(hasLogLine(result.out, "INFO", "Game reached terminal state"));
         EXPECT_EQ(hasLogLine(result.out, "WARN",
                              "Internal game state is not terminal, forcing terminal state!"),
-                  c.forced);
+                  forced);
         EXPECT_EQ(countOf(result.out, "Please enter valid choice"), 0u);
         EXPECT_EQ(countOf(result.out, "not my turn"), 0u);
     }

@@ -13,29 +13,26 @@
 
 namespace testing_support {
 
-// How a child process ended and what it wrote.
+// How a child process ended and what it wrote: killed when its time limit ran out, ended by
+// `signal` (0 when it exited with `exitStatus`), and, with a process group of its own, whether
+// processes of that group outlived it (they have been killed since).
 struct ProcessResult {
-    // The time limit ran out and the child was killed.
     bool timedOut = false;
-    // The signal that ended the child, 0 when it exited with `exitStatus`.
     int signal = 0;
     int exitStatus = -1;
-    // With a process group of its own: processes of that group still ran when the child
-    // ended (they have been killed since).
     bool leftProcessesBehind = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// How the child's standard streams are set up.
+// How the child's standard streams are set up: `input` goes to standard input, which is then
+// closed unless `keepInputOpen`; `closeOutput` closes the reading end of standard output at
+// once, as `| head -0` would; `ownProcessGroup` makes the child lead a process group of its
+// own, as a shell runs a job, so that a signal reaches everything it started and a time-out
+// kills all of it.
 struct ProcessOptions {
-    // Written to the child's standard input, which is then closed unless `keepInputOpen`.
     std::string input;
     bool keepInputOpen = false;
-    // Close the reading end of the child's standard output at once, as `| head -0` would.
     bool closeOutput = false;
-    // Run the child as the leader of a process group of its own, as a shell runs a job: a
-    // signal can then reach everything it started, and a time-out kills all of it.
     bool ownProcessGroup = false;
 };
 

@@ -117,10 +117,12 @@ constexpr std::chrono::milliseconds ClientLimit{30000};
 // to its standard input.
 struct ClientSession {
     explicit ClientSession(std::string input, std::vector<std::string> args = {},
-                           ProcessOptions options = {}) {
+                           bool closeOutput = false) {
         const auto serverArgs = server.clientArgs();
         args.insert(args.begin(), serverArgs.begin(), serverArgs.end());
+        ProcessOptions options;
         options.input = std::move(input);
+        options.closeOutput = closeOutput;
         process = std::make_unique<ScriptedProcess>(programPath("reversi-client"), args,
                                                     std::move(options));
     }

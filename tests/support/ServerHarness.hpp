@@ -115,14 +115,11 @@ struct RecordReplay {
         scores.assign(all, all + game.getNrPlayers());
     }
 
-    // Empty when every line of the record replayed as a legal event.
-    std::string error;
-    // The final board as the server logs it: no move marks, with axes.
-    std::string board;
+    // `error` is empty when every line replayed as a legal event; `board` is the final board as
+    // the server logs it (no move marks, with axes); `recordedScores` are the record's own.
+    std::string error, board;
     bool final = false;
-    std::vector<int> scores;
-    // The scores the record itself states.
-    std::vector<int> recordedScores;
+    std::vector<int> scores, recordedScores;
 
 private:
     // Applies one event line; a problem is named in `error`.
