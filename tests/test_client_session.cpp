@@ -105,9 +105,8 @@ TEST(ClientSession, WholeGamesEndWithFin) {
 }
 
 TEST(ClientSession, ConnectionRefused) {
-    auto server = std::make_unique<ScriptedServer>();
-    const auto args = server->clientArgs();
-    server.reset();
+    // The server is gone by the time the client starts.
+    const auto args = ScriptedServer().clientArgs();
     const auto result = runProcess(programPath("reversi-client"), args, ClientLimit);
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_TRUE(hasLogLine(result.out, "FATAL", "Failed to connect to server. aborting."));

@@ -41,8 +41,6 @@ class ScriptedProcess {
 public:
     ScriptedProcess(const std::string& program, const std::vector<std::string>& args,
                     ProcessOptions options = {});
-    ScriptedProcess(const ScriptedProcess&) = delete;
-    ScriptedProcess& operator=(const ScriptedProcess&) = delete;
     ~ScriptedProcess();
 
     // Waits for the end of the child, at most `limit`; kills it when the limit runs out. The

@@ -34,8 +34,7 @@ public:
         m_proto.reset();
         m_socket = nullptr;
     }
-    // The type of the next message; FAIL when the connection ended, the message was broken
-    // or nothing came in time.
+    // The next message's type; FAIL on a closed connection, a broken message or a time-out.
     MsgType next(std::chrono::milliseconds limit = MessageLimit) {
         MsgType type = MsgType::FAIL;
         const auto timeout = static_cast<std::uint32_t>(limit.count());
@@ -54,8 +53,7 @@ private:
     TcpSocket* m_socket = nullptr;
 };
 
-// A game server driven step by step by a test: it listens on a free port and accepts one
-// client.
+// A server driven step by step by a test: it listens on a free port and accepts one client.
 class ScriptedServer : public Peer {
 public:
     ScriptedServer() { m_listener.open_port(0); }

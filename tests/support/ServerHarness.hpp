@@ -21,16 +21,12 @@ namespace testing_support {
 // line "Listening on port N", 0 when none came within 10 s.
 struct GameServer : ScriptedProcess {
     explicit GameServer(std::vector<std::string> args)
-        : ScriptedProcess(programPath("reversi-server"), withFreePort(std::move(args))) {
+        : ScriptedProcess(programPath("reversi-server"),
+                          (args.insert(args.end(), {"--port", "0"}), args)) {
         if (const auto text = waitForLine("Listening on port ", std::chrono::seconds(10))) {
             std::istringstream(*text) >> port;
         }
     }
-    static std::vector<std::string> withFreePort(std::vector<std::string> args) {
-        args.insert(args.end(), {"--port", "0"});
-        return args;
-    }
-
     std::uint16_t port = 0;
 };
 
