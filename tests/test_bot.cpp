@@ -12,42 +12,23 @@
 
 namespace {
 
-// The history of a game, replayable on a fresh game of the same map.
-struct History {
-    const Map& map;
-    std::vector<Move> moves;
-
-    // What the bot's judgement should be: the mover's stones after a placement, the opposing
-    // stones removed by a bomb, found by actually playing the move after the whole history.
-    long outcome(const Move& move) const {
-        Game game(map, true);
-        for (const Move& earlier : moves) {
-            game.makeMove(earlier);
-        }
-        const long before = opposing(game, move.player);
-        game.makeMove(move);
-        if (move.terminal) {
-            return before - opposing(game, move.player);
-        }
-        return game.getBoard().getStoneCount(move.player);
+// What the bot's judgement should be, found by playing the move on a fresh game after the
+// whole history: the mover's stones after a placement, the opposing stones a bomb removes.
+long outcome(const Map& map, const std::vector<Move>& history, const Move& move) {
+    Game game(map, true);
+    for (const Move& earlier : history) {
+        game.makeMove(earlier);
     }
-
-    static long opposing(const Game& game, Player mover) {
+    const auto opposing = [&] {
         long stones = 0;
         for (Player p : game.getPlayers()) {
-            stones += p == mover ? 0 : game.getBoard().getStoneCount(p);
+            stones += p == move.player ? 0 : game.getBoard().getStoneCount(p);
         }
         return stones;
-    }
-};
-
-std::vector<Move> legalMoves(Game& game) {
-    std::vector<Move> moves;
-    Move move;
-    while (game.nextMove(move, false)) {
-        moves.push_back(move);
-    }
-    return moves;
+    };
+    const long before = opposing();
+    game.makeMove(move);
+    return move.terminal ? before - opposing() : game.getBoard().getStoneCount(move.player);
 }
 
 } // namespace
@@ -61,24 +42,27 @@ TEST(BotGame, JudgesEveryMoveAsPlayingItWould) {
         Map map;
         ASSERT_TRUE(map.loadFromFile(testing_support::mapPath(name)));
         BotGame game(map);
-        History history{map, {}};
+        std::vector<Move> history;
         std::mt19937 random(7);
         bool sawBombPhase = false;
         while (!game.is_final()) {
-            const std::vector<Move> moves = legalMoves(game);
+            std::vector<Move> moves;
+            for (Move move; game.nextMove(move, false);) {
+                moves.push_back(move);
+            }
             ASSERT_FALSE(moves.empty());
             const std::string board = game.getBoard().asSimpleString();
             // Rebuilding the reference game costs the whole history, so a sample will do.
             for (int i = 0; i < 4; ++i) {
                 const Move& move = moves[random() % moves.size()];
-                ASSERT_EQ(game.evaluate(move), history.outcome(move))
-                    << move << " after " << history.moves.size() << " moves";
+                ASSERT_EQ(game.evaluate(move), outcome(map, history, move))
+                    << move << " after " << history.size() << " moves";
             }
             ASSERT_EQ(game.getBoard().asSimpleString(), board);
             sawBombPhase = sawBombPhase || game.is_terminal();
             const Move chosen = moves[random() % moves.size()];
             ASSERT_TRUE(game.makeMove(chosen));
-            history.moves.push_back(chosen);
+            history.push_back(chosen);
         }
         EXPECT_TRUE(sawBombPhase);
     }

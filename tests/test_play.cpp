@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -14,79 +13,57 @@
 #include "tests/support/TestPaths.hpp"
 
 using namespace std::chrono_literals;
-using testing_support::countOf;
-using testing_support::hasLogLine;
-using testing_support::ProcessOptions;
-using testing_support::runProcess;
-using testing_support::ScriptedProcess;
-using testing_support::sourceDir;
+using namespace testing_support;
 
 namespace {
 
-std::string playScript() {
-    return sourceDir() + "/scripts/play";
-}
+// One run of the script as a shell runs a job: in a process group of its own, through `env`
+// with an empty folder of its own for its temporary files (removed with the object), and with
+// the built programs and a repeatable game on the classic map.
+struct PlayRun {
+    std::filesystem::path temp;
+    ProcessOptions options;
 
-std::string programFolder() {
-    return std::filesystem::path(testing_support::programPath("reversi-client"))
-        .parent_path()
-        .string();
-}
-
-// A person who tries every square in reading order, one "x y" line each, and starts over; an
-// illegal square only costs a retry, so every request ends with a legal move.
-std::string everySquareOverAndOver() {
-    std::ostringstream input;
-    for (int round = 0; round < 40; ++round) {
-        for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < 8; ++x) {
-                input << x << ' ' << y << '\n';
-            }
-        }
-    }
-    return input.str();
-}
-
-// An empty folder of its own for the script's temporary files, removed with the object.
-struct TempFolder {
-    std::filesystem::path path;
-
-    TempFolder() {
+    explicit PlayRun(std::string input = "") {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "reversi-play-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path = pattern;
-        }
+        temp = mkdtemp(pattern.data()) != nullptr ? pattern : "";
+        options.input = std::move(input);
+        options.ownProcessGroup = true;
     }
-    ~TempFolder() {
+    ~PlayRun() {
         std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        std::filesystem::remove_all(temp, ignored);
     }
-    bool empty() const { return std::filesystem::is_empty(path); }
+    std::vector<std::string> args(const std::vector<std::string>& more = {}) const {
+        const auto bin = std::filesystem::path(programPath("reversi-client")).parent_path();
+        std::vector<std::string> all{"TMPDIR=" + temp.string(),
+                                     sourceDir() + "/scripts/play",
+                                     "--bin",
+                                     bin.string(),
+                                     "--seed",
+                                     "5",
+                                     "--map",
+                                     mapPath("classic8x8.map")};
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }
+    bool leftNoFiles() const { return !temp.empty() && std::filesystem::is_empty(temp); }
 };
 
-// The script as a shell runs a job: in a process group of its own, with its temporary files
-// in `temp`.
-ProcessOptions playOptions(const TempFolder& temp, std::string input) {
-    ProcessOptions options;
-    options.input = std::move(input);
-    options.ownProcessGroup = true;
-    options.environment = {"TMPDIR=" + temp.path.string()};
-    return options;
-}
-
-std::vector<std::string> playArgs() {
-    return {"--bin", programFolder(), "--seed",
-            "5",     "--map",         testing_support::mapPath("classic8x8.map")};
-}
+const std::string Env = "/usr/bin/env";
 
 } // namespace
 
+// The person tries every square in reading order, one "x y" line each, and starts over; an
+// illegal square only costs a retry, so every request ends with a legal move.
 TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
-    TempFolder temp;
-    ASSERT_FALSE(temp.path.empty());
-    const auto result =
-        runProcess(playScript(), playArgs(), 60s, playOptions(temp, everySquareOverAndOver()));
+    std::ostringstream input;
+    for (int square = 0; square < 40 * 64; ++square) {
+        input << square % 8 << ' ' << square / 8 % 8 << '\n';
+    }
+    PlayRun run(input.str());
+    const auto result = runProcess(Env, run.args(), 60s, run.options);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "OK. You are player 2"));
@@ -99,60 +76,47 @@ TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
     EXPECT_LT(board, scores);
     EXPECT_EQ(countOf(result.out.substr(scores), "\n  Player "), 2u);
     EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-    EXPECT_TRUE(temp.empty());
+    EXPECT_TRUE(run.leftNoFiles());
 }
 
 // Ctrl-C reaches the whole job, as a terminal sends it; a plain kill reaches the script alone.
 // Either way the script stops the server, which would otherwise wait for the second person
 // forever, and the client, and removes its logs.
 TEST(PlayScript, SignalsStopEverythingTheScriptStarted) {
-    struct Case {
-        int signal;
-        bool wholeGroup;
-        int exitStatus;
-    };
-    for (const Case c : {Case{SIGINT, true, 130}, Case{SIGTERM, false, 143}}) {
-        SCOPED_TRACE(c.signal);
-        TempFolder temp;
-        ASSERT_FALSE(temp.path.empty());
-        auto options = playOptions(temp, "");
-        options.keepInputOpen = true;
-        auto args = playArgs();
-        args.insert(args.end(), {"--humans", "2"});
-        ScriptedProcess play(playScript(), args, options);
-        ASSERT_TRUE(play.waitForOutput("Waiting for 1 more player(s): ", 30s));
-        ASSERT_TRUE(play.waitForOutput("Waiting for server to send board...", 30s));
-        play.signal(c.signal, c.wholeGroup);
+    for (const auto& [signal, wholeGroup, exitStatus] :
+         {std::tuple{SIGINT, true, 130}, std::tuple{SIGTERM, false, 143}}) {
+        SCOPED_TRACE(signal);
+        PlayRun run;
+        run.options.keepInputOpen = true;
+        ScriptedProcess play(Env, run.args({"--humans", "2"}), run.options);
+        ASSERT_TRUE(play.waitForLine("Waiting for 1 more player(s): ", 30s));
+        ASSERT_TRUE(play.waitForLine("Waiting for server to send board...", 30s));
+        play.signal(signal, wholeGroup);
         const auto result = play.wait(30s);
         ASSERT_FALSE(result.timedOut);
-        EXPECT_EQ(result.exitStatus, c.exitStatus) << result.out << result.err;
+        EXPECT_EQ(result.exitStatus, exitStatus) << result.out << result.err;
         EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-        EXPECT_TRUE(temp.empty());
+        EXPECT_TRUE(run.leftNoFiles());
     }
 }
 
 TEST(PlayScript, RefusesBadOptions) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string error;
-    };
-    const Case cases[] = {
-        {{"--humans", "3"}, "The number of human seats must be between 1 and 2 for this map"},
-        {{"--humans", "0"}, "The number of human seats must be between 1 and 2 for this map"},
+    const std::string humans = "The number of human seats must be between 1 and 2 for this map";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--humans", "3"}, humans},
+        {{"--humans", "0"}, humans},
         {{"--humans", "x"}, "The number of human seats must be a number"},
         {{"--map"}, "Option --map needs a value"},
         {{"--map", sourceDir() + "/README.md"}, "The server did not start as expected"},
         {{"--frobnicate"}, "Unknown option: --frobnicate"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.error);
-        TempFolder temp;
-        auto args = c.args;
-        args.insert(args.begin(), {"--bin", programFolder()});
-        const auto result = runProcess(playScript(), args, 30s, playOptions(temp, ""));
+    for (const auto& [args, error] : cases) {
+        SCOPED_TRACE(error);
+        PlayRun run;
+        const auto result = runProcess(Env, run.args(args), 30s, run.options);
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(error), std::string::npos) << result.err;
         EXPECT_FALSE(result.leftProcessesBehind) << result.err;
-        EXPECT_TRUE(temp.empty());
+        EXPECT_TRUE(run.leftNoFiles());
     }
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,60 +13,48 @@
 
 namespace testing_support {
 
-// How a child process ended and what it wrote.
+// How a child process ended and what it wrote: killed when its time limit ran out, ended by
+// `signal` (0 when it exited with `exitStatus`), and, with a process group of its own, whether
+// processes of that group outlived it (they have been killed since).
 struct ProcessResult {
-    bool started = false;
-    // The time limit ran out and the child was killed.
     bool timedOut = false;
-    // The child ended through a signal (then `signal` names it); otherwise `exitStatus`.
-    bool signaled = false;
     int signal = 0;
     int exitStatus = -1;
-    // With a process group of its own: processes of that group still ran when the child
-    // ended (they have been killed since).
     bool leftProcessesBehind = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// How the child's standard streams are set up.
+// How the child's standard streams are set up: `input` goes to standard input, which is then
+// closed unless `keepInputOpen`; `closeOutput` closes the reading end of standard output at
+// once, as `| head -0` would; `ownProcessGroup` makes the child lead a process group of its
+// own, as a shell runs a job, so that a signal reaches everything it started and a time-out
+// kills all of it.
 struct ProcessOptions {
-    // Written to the child's standard input, which is then closed.
     std::string input;
-    // Keep standard input open (without data) until the child ends.
     bool keepInputOpen = false;
-    // Close the reading end of the child's standard output at once, as `| head -0` would.
     bool closeOutput = false;
-    // Run the child as the leader of a process group of its own, as a shell runs a job: a
-    // signal can then reach everything it started, and a time-out kills all of it.
     bool ownProcessGroup = false;
-    // Extra "NAME=value" entries for the child's environment.
-    std::vector<std::string> environment;
 };
 
-// One child process; starts in the constructor, is waited for with a limit, and is killed
-// by the destructor if it still runs.
+// One child process, started by the constructor.
 class ScriptedProcess {
 public:
     ScriptedProcess(const std::string& program, const std::vector<std::string>& args,
                     ProcessOptions options = {});
-    ScriptedProcess(const ScriptedProcess&) = delete;
-    ScriptedProcess& operator=(const ScriptedProcess&) = delete;
     ~ScriptedProcess();
 
-    bool started() const { return m_pid > 0; }
-
-    // Waits for the end of the child, at most `limit`; kills it when the limit runs out.
+    // Waits for the end of the child, at most `limit`; kills it when the limit runs out. The
+    // destructor kills a child that still runs.
     ProcessResult wait(std::chrono::milliseconds limit);
-    // Waits until the child's standard output contains `part`, at most `limit`.
-    bool waitForOutput(const std::string& part, std::chrono::milliseconds limit);
+    // The rest of the first complete output line that contains `part`, after `part`; none
+    // when no such line came within `limit`.
+    std::optional<std::string> waitForLine(const std::string& part,
+                                           std::chrono::milliseconds limit);
     // Sends a signal to the child, or to its whole process group when it has one and
     // `wholeGroup` is set, as a terminal sends Ctrl-C to the job in the foreground.
     void signal(int number, bool wholeGroup = true) const;
 
 private:
-    void stop();
-    void kill(int number) const;
     void finishStreams();
 
     pid_t m_pid = -1;
