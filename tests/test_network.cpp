@@ -63,6 +63,20 @@ TEST(TcpServer, ServesIPv4AndIPv6ClientsOnAFreePort) {
     EXPECT_TRUE(TcpSocket::deinitialize());
 }
 
+// A socket object that goes away without close() still releases its descriptor.
+TEST(TcpSocket, DestructorReleasesAnOpenHandle) {
+    std::uint16_t port = 0;
+    {
+        TcpServer server;
+        ASSERT_TRUE(server.open_port(0));
+        port = server.getPort();
+    }
+    NetLogCapture log;
+    TcpClient client;
+    EXPECT_FALSE(client.connect_to("127.0.0.1", port));
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"ERROR Connect failed"});
+}
+
 // accept keeps its limit, and ends at once without a listening socket even when given none
 // (0); a connection it hands out waits for its data although the listening socket does not.
 TEST(TcpServer, AcceptKeepsItsLimitAndHandsOutBlockingSockets) {

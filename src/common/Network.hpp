@@ -13,15 +13,15 @@ using SOCKET = int;
 constexpr SOCKET INVALID_SOCKET = -1;
 constexpr int SOCKET_ERROR = -1;
 
-// One socket handle. The destructor does not close it: the owner calls close() first, so that
-// a handle can be passed from one wrapper to another without being closed on the way.
+// One socket handle, owned: close() releases it at most once, and the destructor releases a
+// handle the owner left open, so no descriptor leaks on an early return.
 class TcpSocket {
 public:
     TcpSocket();
     explicit TcpSocket(SOCKET socketid);
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
-    virtual ~TcpSocket() = default;
+    virtual ~TcpSocket() { close(); }
 
     // True while the socket has a connected peer.
     bool alive() const;
