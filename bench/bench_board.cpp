@@ -44,17 +44,6 @@ const Map* loadMap(const std::string& name, int strength = -1) {
     return slot->isValid() ? slot.get() : nullptr;
 }
 
-MoveChoice defaultChoice(const GameBoard& board, index_t index) {
-    switch (board.get_square(index)) {
-    case Square::CHOICE:
-        return MoveChoice::PLAYER1;
-    case Square::BONUS:
-        return MoveChoice::BOMB;
-    default:
-        return MoveChoice::NONE;
-    }
-}
-
 // Plays `moves` placements, the players in turn, each at the first legal square after a
 // point that wanders over the board, to reach a position of the middle game.
 void advance(GameBoard& board, unsigned moves) {
@@ -65,22 +54,33 @@ void advance(GameBoard& board, unsigned moves) {
         player = incrementPlayer(player, players);
         for (unsigned k = 0; k < size; ++k) {
             const auto index = static_cast<index_t>((m * 7919u + k) % size);
-            if (board.makeMove(player, index, defaultChoice(board, index), true)) {
+            if (board.makeMove(player, index, board.defaultChoice(index), true)) {
                 break;
             }
         }
     }
 }
 
-void BM_MovePossible(benchmark::State& state) {
+// A board of the sample map named by the benchmark's argument, a quarter of its squares
+// played; null (with the benchmark marked as skipped) when the map does not read.
+std::unique_ptr<GameBoard> midGameBoard(benchmark::State& state) {
     const Map* map = loadMap(kMaps[state.range(0)]);
     if (map == nullptr) {
         state.SkipWithError("map not readable");
+        return nullptr;
+    }
+    auto board = std::make_unique<GameBoard>(*map);
+    advance(*board, static_cast<unsigned>(board->getReducedBoardSize() / 4));
+    state.SetLabel(kMaps[state.range(0)]);
+    return board;
+}
+
+void BM_MovePossible(benchmark::State& state) {
+    const auto played = midGameBoard(state);
+    if (!played) {
         return;
     }
-    GameBoard board(*map);
-    advance(board, static_cast<unsigned>(board.getReducedBoardSize() / 4));
-    state.SetLabel(kMaps[state.range(0)]);
+    const GameBoard& board = *played;
     for (auto _ : state) {
         for (unsigned p = 1; p <= board.getMap().getPlayers(); ++p) {
             benchmark::DoNotOptimize(board.move_possible(static_cast<Player>(p)));
@@ -90,14 +90,11 @@ void BM_MovePossible(benchmark::State& state) {
 BENCHMARK(BM_MovePossible)->DenseRange(0, 2);
 
 void BM_LegalScan(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
-    if (map == nullptr) {
-        state.SkipWithError("map not readable");
+    const auto played = midGameBoard(state);
+    if (!played) {
         return;
     }
-    GameBoard board(*map);
-    advance(board, static_cast<unsigned>(board.getReducedBoardSize() / 4));
-    state.SetLabel(kMaps[state.range(0)]);
+    GameBoard& board = *played;
     for (auto _ : state) {
         unsigned legal = 0;
         for (index_t i = 0; i < board.getBoardSize(); ++i) {

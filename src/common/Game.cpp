@@ -146,18 +146,6 @@ void Game::disqualify(Player player) {
     LOG(loggerGame, INFO) << "Disqualified player " << player;
 }
 
-// The choice a move on this square carries unless the player picks another.
-MoveChoice Game::defaultChoice(index_t index) const {
-    switch (m_gb->get_square(index)) {
-    case Square::CHOICE:
-        return MoveChoice::PLAYER1;
-    case Square::BONUS:
-        return MoveChoice::BOMB;
-    default:
-        return MoveChoice::NONE;
-    }
-}
-
 // Tests a move without changing anything. With choice checking a bomb throw must carry no
 // choice, as makeMove of an active game demands.
 bool Game::checkMove(const Move& move, bool checkChoice) const {
@@ -178,7 +166,7 @@ bool Game::checkMove(const Move& move, bool checkChoice) const {
     if (checkChoice && !m_gb->checkChoice(index, move.choice)) {
         return false;
     }
-    const MoveChoice choice = checkChoice ? move.choice : defaultChoice(index);
+    const MoveChoice choice = checkChoice ? move.choice : m_gb->defaultChoice(index);
     return m_gb->makeMove(move.player, index, choice, false);
 }
 
@@ -303,7 +291,7 @@ bool Game::scanFrom(Move& move, std::uint32_t index, bool apply) {
         if (move.terminal) {
             legal = m_gb->throwBomb(move.player, square, apply);
         } else {
-            move.choice = defaultChoice(square);
+            move.choice = m_gb->defaultChoice(square);
             legal = m_gb->makeMove(move.player, square, move.choice, apply);
         }
         if (legal) {

@@ -73,7 +73,6 @@ private:
     void skipPlayers(bool (Game::*canAct)(Player) const, GamePhase next);
     bool canPlace(Player p) const;
     bool canBomb(Player p) const;
-    MoveChoice defaultChoice(index_t index) const;
     MoveChoice followingChoice(MoveChoice choice) const;
     bool applyMove(const Move& move, index_t index);
     bool calcNextMove(Move& move, bool apply);

@@ -150,3 +150,14 @@ bool GameBoard::occupiedByPlayer(index_t index) const {
     const Square s = squares[index];
     return isStone(s) && !player_disqualified[idx(btop(s))];
 }
+
+MoveChoice GameBoard::defaultChoice(index_t index) const {
+    switch (squares[index]) {
+    case Square::CHOICE:
+        return MoveChoice::PLAYER1;
+    case Square::BONUS:
+        return MoveChoice::BOMB;
+    default:
+        return MoveChoice::NONE;
+    }
+}

@@ -58,6 +58,9 @@ public:
 
     void disqualify(Player p);
     const Square& get_square(index_t index) const { return squares[index]; }
+    // The choice a move on this square carries unless the player picks another: the first
+    // player on a choice square, a bomb on a bonus square, none elsewhere.
+    MoveChoice defaultChoice(index_t index) const;
     // A stone of any colour or an expansion square.
     bool occupied(index_t index) const {
         const Square s = squares[index];
