@@ -7,7 +7,7 @@
 #include "common/Logging.hpp"
 #include "tests/support/GameSupport.hpp"
 
-using testing_support::LogCollector;
+using testing_support::LogCapture;
 using testing_support::mapFromFile;
 using testing_support::mapFromText;
 using Lines = std::vector<std::string>;
@@ -59,17 +59,17 @@ TEST(TurnEngine, FirstPlayerAndStartPhase) {
 TEST(TurnEngine, Disqualification) {
     auto map = mapFromText(threePlayers);
     Game game(*map, false);
-    LogCollector log(loggerGame);
+    LogCapture log(loggerGame);
     game.disqualify(Player(1));
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.lines(),
               (Lines{"DEBUG Current player disqualified, increment turn",
                      "TRACE turn_inc: next valid player is 2", "INFO Disqualified player 1"}));
     EXPECT_EQ(game.getCurrentPlayer(), Player(2));
     EXPECT_EQ(game.getValidPlayers(), (std::vector<Player>{Player(2), Player(3)}));
     EXPECT_TRUE(game.getBoard().getDisqualified(Player(1)));
-    log.entries().clear();
+    log.clear();
     game.disqualify(Player(1));
-    EXPECT_TRUE(log.entries().empty()) << "a second disqualification does nothing";
+    EXPECT_TRUE(log.lines().empty()) << "a second disqualification does nothing";
 
     Game other(*map, false);
     other.disqualify(Player(2));
@@ -95,21 +95,21 @@ TEST(TurnEngine, Disqualification) {
 TEST(TurnEngine, ActiveGameDisqualifiesAndAdvancesTheTurnAtMostOnce) {
     auto map = mapFromText(threePlayers);
     Game game(*map, false);
-    LogCollector log(loggerGame);
+    LogCapture log(loggerGame);
     EXPECT_TRUE(game.makeMove(stone(4, 1, 1)));
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.lines(),
               (Lines{"DEBUG Making move, Player 1 (x,y)=(4,1)", "TRACE Current move is 1",
                      "TRACE turn_inc: next valid player is 2"}));
     const std::string board = game.getBoard().asSimpleString();
-    log.entries().clear();
+    log.clear();
     EXPECT_FALSE(game.makeMove(stone(9, 9, 2, MoveChoice(2))));
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.lines(),
               (Lines{"DEBUG Making move, Player 2 (x,y)=(9,9) choice: 2", "TRACE Current move is 2",
                      "DEBUG Current player disqualified, increment turn",
                      "TRACE turn_inc: next valid player is 3", "INFO Disqualified player 2"}));
-    log.entries().clear();
+    log.clear();
     EXPECT_FALSE(game.makeMove(stone(4, 3, 1))) << "it would capture westwards";
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.lines(),
               (Lines{"DEBUG Making move, Player 1 (x,y)=(4,3)", "TRACE Current move is 3",
                      "INFO Disqualifying player: out of turn", "INFO Disqualified player 1"}));
     EXPECT_TRUE(game.is_final());
@@ -119,7 +119,7 @@ TEST(TurnEngine, ActiveGameDisqualifiesAndAdvancesTheTurnAtMostOnce) {
 
     auto noStones = mapFromText(bombsOnly);
     Game bombs(*noStones, false);
-    log.entries().clear();
+    log.clear();
     EXPECT_FALSE(bombs.makeMove(bomb(1, 0, 1, MoveChoice::PLAYER1)));
     EXPECT_TRUE(log.contains("INFO Disqualifying player: choice not 0 on bomb throw"));
     EXPECT_EQ(bombs.getBoard().asSimpleString(), "10203\n") << "no bomb thrown";
@@ -134,7 +134,7 @@ TEST(TurnEngine, ActiveGameRefusesMovesAfterTheEndAndUnknownPlayers) {
     Game game(*map, false);
     const Move legal = stone(3, 2, 1);
     ASSERT_TRUE(game.checkMove(legal, true));
-    LogCollector log(loggerGame);
+    LogCapture log(loggerGame);
     EXPECT_FALSE(game.makeMove(stone(0, 0, 9)));
     EXPECT_TRUE(log.contains("WARN Rejecting move of unknown player 9"));
     Move nobody;
@@ -164,7 +164,7 @@ TEST(TurnEngine, ActiveGameRefusesMovesAfterTheEndAndUnknownPlayers) {
 TEST(TurnEngine, PassiveGameFollowsOutOfTurnAndRejectedMoves) {
     auto map = mapFromText(threePlayers);
     Game game(*map, true);
-    LogCollector log(loggerGame);
+    LogCapture log(loggerGame);
     EXPECT_TRUE(game.makeMove(stone(4, 3, 3)));
     EXPECT_TRUE(log.contains("WARN Out of turn move detected, but applying anyway (passive)"));
     EXPECT_EQ(game.getBoard().asSimpleString(), "00000\n01230\n02310\n03333\n00000\n");
@@ -184,15 +184,15 @@ TEST(TurnEngine, PassiveGameFollowsOutOfTurnAndRejectedMoves) {
     for (unsigned p = 1; p <= 3; ++p) {
         empty.disqualify(Player(p));
     }
-    log.entries().clear();
+    log.clear();
     EXPECT_TRUE(empty.makeMove(stone(4, 1, 1)));
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.lines(),
               (Lines{"DEBUG Making move, Player 1 (x,y)=(4,1)", "TRACE Current move is 1",
                      "WARN Out of turn move detected, but applying anyway (passive)",
                      "WARN No more valid players in the game!"}));
-    log.entries().clear();
+    log.clear();
     empty.nextPlayer();
-    EXPECT_EQ(log.entries(), Lines{"WARN No more valid players in the game!"});
+    EXPECT_EQ(log.lines(), Lines{"WARN No more valid players in the game!"});
     EXPECT_EQ(empty.getCurrentPlayer(), Player(1));
 }
 
@@ -210,7 +210,7 @@ TEST(TurnEngine, ForceTerminalAndTheFinalPhase) {
     Game ended(*map, true);
     ended.disqualify(Player(2));
     ASSERT_TRUE(ended.is_final());
-    LogCollector log(loggerGame);
+    LogCapture log(loggerGame);
     EXPECT_FALSE(ended.makeMove(stone(0, 0, 1)));
     EXPECT_TRUE(log.contains("TRACE Game has ended, turn_inc no-op"));
     EXPECT_TRUE(log.contains("TRACE turn_inc: next valid player is 2"));
@@ -256,9 +256,9 @@ TEST(Scores, LeaderStatusAndLog) {
     int scores[8] = {};
     EXPECT_EQ(game.get_scores(scores), Player(1)) << "a tie goes to the lower number";
     EXPECT_EQ(std::vector<int>(scores, scores + 3), (std::vector<int>{10, 7, 10}));
-    LogCollector log(loggerGame);
+    LogCapture log(loggerGame);
     game.print_scores();
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.lines(),
               (Lines{"INFO Scores:", "INFO Player 1: 10 points and is currently leading",
                      "INFO Player 2: 7 points", "INFO Player 3: 10 points"}));
     game.disqualify(Player(2));
@@ -268,10 +268,10 @@ TEST(Scores, LeaderStatusAndLog) {
     game.disqualify(Player(3));
     EXPECT_EQ(game.get_scores(scores), Player::P_INVALID);
     EXPECT_EQ(std::vector<int>(scores, scores + 3), (std::vector<int>{-1, -1, -1}));
-    log.entries().clear();
+    log.clear();
     game.print_scores();
-    EXPECT_EQ(log.entries(), (Lines{"INFO Scores:", "INFO Player 1: disqualified",
-                                    "INFO Player 2: disqualified", "INFO Player 3: disqualified"}));
+    EXPECT_EQ(log.lines(), (Lines{"INFO Scores:", "INFO Player 1: disqualified",
+                                  "INFO Player 2: disqualified", "INFO Player 3: disqualified"}));
 
     auto lonely = mapFromText("2\n0\n0 0\n1 3\n1 0 1\n");
     Game alone(*lonely, true);

@@ -34,39 +34,6 @@ std::vector<std::string> sampleMapNames() {
     return names;
 }
 
-// Keeps each entry of the default form "LEVEL - message\n" as "LEVEL message".
-class LogCollector::CollectingSink : public logcraft::Sink {
-public:
-    mutable std::vector<std::string> entries;
-
-protected:
-    void logEntry(const std::string& text) const override {
-        const std::size_t dash = text.find(" - ");
-        entries.push_back(text.substr(0, dash) + ' ' +
-                          text.substr(dash + 3, text.size() - dash - 4));
-    }
-};
-
-LogCollector::LogCollector(logcraft::LogPtr logger)
-    : m_logger(std::move(logger)), m_level(m_logger->getLevel()),
-      m_sink(std::make_shared<CollectingSink>()) {
-    m_logger->setLevel(logcraft::LogLevel::TRACE);
-    m_logger->addSink(m_sink);
-}
-
-LogCollector::~LogCollector() {
-    m_logger->removeSink(m_sink);
-    m_logger->setLevel(m_level);
-}
-
-std::vector<std::string>& LogCollector::entries() {
-    return m_sink->entries;
-}
-
-bool LogCollector::contains(const std::string& entry) {
-    return std::find(entries().begin(), entries().end(), entry) != entries().end();
-}
-
 std::vector<Move> generatedMoves(Game& game) {
     std::vector<Move> moves;
     Move move;

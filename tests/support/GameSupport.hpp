@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "LogCapture.hpp"
 #include "common/Game.hpp"
 #include "common/Map.hpp"
-#include "logcraft/logger.hpp"
 
 namespace testing_support {
 
@@ -20,25 +20,6 @@ std::unique_ptr<Map> mapFromText(const std::string& text);
 std::unique_ptr<Map> mapFromFile(const std::string& name);
 // The names of every map in maps/, sorted.
 std::vector<std::string> sampleMapNames();
-
-// Collects the messages of one logger at every level, each after its level name and one
-// blank ("DEBUG Making move, ..."), while it lives; then restores the logger.
-class LogCollector {
-public:
-    explicit LogCollector(logcraft::LogPtr logger);
-    LogCollector(const LogCollector&) = delete;
-    LogCollector& operator=(const LogCollector&) = delete;
-    ~LogCollector();
-
-    std::vector<std::string>& entries();
-    bool contains(const std::string& entry);
-
-private:
-    class CollectingSink;
-    logcraft::LogPtr m_logger;
-    logcraft::LogLevel m_level;
-    std::shared_ptr<CollectingSink> m_sink;
-};
 
 // Every legal move of the player on turn, in the generator's order.
 std::vector<Move> generatedMoves(Game& game);

@@ -1,50 +1,9 @@
 #include "NetTestSupport.hpp"
 
-#include <algorithm>
 #include <iomanip>
-#include <mutex>
 #include <sstream>
 
 namespace testing_support {
-
-// Keeps only level and message of the default "LEVEL - message\n" text, so tests compare the
-// text that matters.
-class NetLogCapture::CollectingSink : public logcraft::Sink {
-public:
-    void logEntry(const std::string& text) const override {
-        const std::size_t dash = text.find(" - ");
-        std::lock_guard<std::mutex> lock(mutex);
-        lines.push_back(text.substr(0, dash) + ' ' + text.substr(dash + 3, text.size() - dash - 4));
-    }
-
-    mutable std::mutex mutex;
-    mutable std::vector<std::string> lines;
-};
-
-NetLogCapture::NetLogCapture() : m_sink(std::make_shared<CollectingSink>()) {
-    loggerNetwork->addSink(m_sink);
-    loggerNetwork->setLevel(logcraft::LogLevel::DEBUG);
-}
-
-NetLogCapture::~NetLogCapture() {
-    loggerNetwork->removeSink(m_sink);
-    loggerNetwork->setLevel(logcraft::LogLevel::INHERIT);
-}
-
-std::vector<std::string> NetLogCapture::lines() const {
-    std::lock_guard<std::mutex> lock(m_sink->mutex);
-    return m_sink->lines;
-}
-
-std::size_t NetLogCapture::count(const std::string& line) const {
-    const auto all = lines();
-    return static_cast<std::size_t>(std::count(all.begin(), all.end(), line));
-}
-
-void NetLogCapture::clear() {
-    std::lock_guard<std::mutex> lock(m_sink->mutex);
-    m_sink->lines.clear();
-}
 
 LoopbackPair::LoopbackPair() {
     TcpServer listener;

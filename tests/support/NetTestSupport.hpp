@@ -8,38 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "LogCapture.hpp"
 #include "common/Logging.hpp"
 #include "common/Network.hpp"
 
 namespace testing_support {
 
-// Collects every entry of the network logger as "LEVEL message" while it lives, with the
-// logger opened down to DEBUG; afterwards the logger follows its parent's level again. Safe to
-// fill from a peer thread.
-class NetLogCapture {
-public:
-    NetLogCapture();
-    NetLogCapture(const NetLogCapture&) = delete;
-    NetLogCapture& operator=(const NetLogCapture&) = delete;
-    ~NetLogCapture();
-
-    std::vector<std::string> lines() const;
-    std::size_t count(const std::string& line) const;
-    void clear();
-
-private:
-    class CollectingSink;
-    std::shared_ptr<CollectingSink> m_sink;
+// The network logger's entries down to DEBUG, as "LEVEL message".
+struct NetLogCapture : LogCapture {
+    NetLogCapture() : LogCapture(loggerNetwork, logcraft::LogLevel::DEBUG) {}
 };
 
-// Sockets do not close themselves; this owner does.
-struct SocketCloser {
-    void operator()(TcpSocket* socket) const {
-        socket->close();
-        delete socket;
-    }
-};
-using SocketPtr = std::unique_ptr<TcpSocket, SocketCloser>;
+// A socket closes itself when deleted.
+using SocketPtr = std::unique_ptr<TcpSocket>;
 
 // Both ends of one TCP connection over 127.0.0.1, made by a real listening server on a port
 // the system picks. The ends are null when the set-up failed.
