@@ -26,9 +26,11 @@ function(reversi_add_library name dir)
 endfunction()
 
 # A program in src/<dir>: main.cpp becomes the executable, every other source goes into
-# the library <dir>_lib. Folders that do not exist yet are skipped.
+# the library <dir>_lib ("tools/perft" gives tools_perft_lib). Folders that do not exist yet
+# are skipped, and so are dependencies that are not targets (yet).
 function(reversi_add_program dir exe)
     set(_root ${PROJECT_SOURCE_DIR}/src/${dir})
+    string(REPLACE "/" "_" _lib ${dir})
     if(NOT EXISTS ${_root}/main.cpp)
         return()
     endif()
@@ -40,10 +42,10 @@ function(reversi_add_program dir exe)
             list(APPEND _deps ${_dep})
         endif()
     endforeach()
-    add_library(${dir}_lib STATIC ${_sources})
-    target_link_libraries(${dir}_lib PUBLIC reversi_options ${_deps})
+    add_library(${_lib}_lib STATIC ${_sources})
+    target_link_libraries(${_lib}_lib PUBLIC reversi_options ${_deps})
     add_executable(${exe} ${_root}/main.cpp)
-    target_link_libraries(${exe} PRIVATE ${dir}_lib)
+    target_link_libraries(${exe} PRIVATE ${_lib}_lib)
     set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAMS ${exe})
-    set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAM_LIBS ${dir}_lib)
+    set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAM_LIBS ${_lib}_lib)
 endfunction()
