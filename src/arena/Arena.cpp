@@ -204,6 +204,9 @@ bool Arena::parseOptions(OPTA::ArgumentParser& parser) {
         }
         m_players.push_back(entry);
     }
+    if (m_depthlimit > 255) {
+        error = "The depth limit travels as one byte: give 0 to 255";
+    }
     if (!collectDir.is_set() && (m_players.empty() || m_maps.empty() || m_games == 0)) {
         error = "Give at least one --player, one --map and --games of 1 or more";
     }
