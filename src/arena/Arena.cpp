@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "arena/Tournament.hpp"
@@ -320,6 +321,8 @@ bool Arena::runLive() {
         live.add(result);
     }
     const auto sprt = sprtSetup(results);
+    const std::size_t before = results.size();
+    const auto started = Clock::now();
     const RunEnd end = runGames(request, m_settings, [&](const GameResult& result) {
         LOG(loggerMatchpoint, INFO) << matchLine(result);
         results.push_back(result);
@@ -327,6 +330,13 @@ bool Arena::runLive() {
         return sprt && evaluateSprt(sprt->parameters, live.headToHead(sprt->first, sprt->second))
                                .decision != SprtDecision::Continue;
     });
+    const double wall = std::chrono::duration<double>(Clock::now() - started).count();
+    rusage own{};
+    getrusage(RUSAGE_SELF, &own);
+    const double cpu = static_cast<double>(own.ru_utime.tv_sec + own.ru_stime.tv_sec) +
+                       (own.ru_utime.tv_usec + own.ru_stime.tv_usec) / 1e6;
+    LOG(arenaLogger(), INFO) << "Played " << results.size() - before << " games in " << wall
+                             << " s; the arena itself used " << cpu << " s of CPU";
     const bool reported = report(results, m_out);
     if (end == RunEnd::Interrupted) {
         LOG(arenaLogger(), WARN) << "Stopped by signal " << interruptingSignal()

@@ -112,12 +112,14 @@ RunEnd runGames(const RunRequest& request, const GameSettings& settings, const R
             ++next;
         }
         bool decided = false;
+        bool freed = false;
         for (auto game = running.begin(); game != running.end() && !decided;) {
             if (!(*game)->advance()) {
                 ++game;
                 continue;
             }
             ++done;
+            freed = true;
             if (progress) {
                 progress->clear();
             }
@@ -134,7 +136,10 @@ RunEnd runGames(const RunRequest& request, const GameSettings& settings, const R
         if (running.empty() && next == request.games.size()) {
             break;
         }
-        sleepUntilSomethingHappens(running);
+        // A freed slot takes the next game at once.
+        if (!freed || next == request.games.size()) {
+            sleepUntilSomethingHappens(running);
+        }
     }
     for (auto& game : running) {
         game->abort();
