@@ -20,6 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Bounds on what the command line may ask for, so that a typo cannot make the arena plan
+// billions of games or start thousands at once.
+constexpr unsigned MaxGamesPerMap = 1000000;
+constexpr unsigned MaxConcurrency = 256;
+
 LogPtr arenaLogger() {
     static const LogPtr logger = Logging::getLogger("reversi.arena");
     return logger;
@@ -204,6 +209,13 @@ bool Arena::parseOptions(OPTA::ArgumentParser& parser) {
             }
         }
         m_players.push_back(entry);
+    }
+    if (single.is_set() && m_singleGame == 0) {
+        error = "Games are numbered from 1";
+    }
+    if (m_games > MaxGamesPerMap || m_concurrency > MaxConcurrency) {
+        error = "Give at most " + std::to_string(MaxGamesPerMap) + " games per map and " +
+                std::to_string(MaxConcurrency) + " games at a time";
     }
     if (m_depthlimit > 255) {
         error = "The depth limit travels as one byte: give 0 to 255";
