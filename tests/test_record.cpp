@@ -19,15 +19,15 @@ bool reads(const std::string& text, GameRecordData& record) {
 
 TEST(GameRecordReader, ChecksEveryLineAndReadsCutRecords) {
     GameRecordData record;
-    for (const char* bad :
-         {"", "map 7\n2\n", "map x\n", "mop 6\n", "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 9 0 0 0\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 1 0 0 22\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 1 -1 0 0\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 1 0 0 0 7\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nscores 1 2\nmove 1 0 0 0\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nscores 1 -2\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nscores 1 1 1 1 1 1 1 1 1\n",
-          "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nresign 1\n"}) {
+    for (const char* bad : {"", "map 7\n2\n", "map x\n", "map 0\n", "mop 6\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 9 0 0 0\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 1 0 0 22\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 1 -1 0 0\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nmove 1 0 0 0 7\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nscores 1 2\nmove 1 0 0 0\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nscores 1 -2\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nscores 1 1 1 1 1 1 1 1 1\n",
+                            "map 6\n2\n0\n0 0\n2 2\n1 2\n2 1\nresign 1\n"}) {
         EXPECT_FALSE(reads(bad, record)) << bad;
     }
     ASSERT_TRUE(reads(MapPart + "disqualify 2 no move within the time limit\n", record));

@@ -125,7 +125,8 @@ bool readMapText(std::istream& in, std::string& mapText) {
     std::istringstream line(header);
     std::string word;
     std::uint64_t count = 0;
-    if (!(line >> word) || word != "map" || !readField(line, 100000, count) || !atLineEnd(line)) {
+    if (!(line >> word) || word != "map" || !readField(line, 100000, count) || count == 0 ||
+        !atLineEnd(line)) {
         return false;
     }
     std::string text;
