@@ -1,0 +1,383 @@
+#include "tools/map/MapGenerator.hpp"
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "common/GameBoard.hpp"
+#include "common/Map.hpp"
+#include "tools/map/MapCheck.hpp"
+
+namespace {
+
+constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+// Attempts before the generator gives up on options that keep failing the final check.
+constexpr int MaxAttempts = 40;
+
+// One end of a transition.
+struct End {
+    int x;
+    int y;
+    int d;
+    bool operator==(const End&) const = default;
+};
+
+// A map under construction: one character per square, and the squares that must stay free
+// so that the start blocks keep their moves.
+class Draft {
+public:
+    Draft(const GeneratorOptions& options, std::mt19937& random)
+        : o(options), rng(random), w(static_cast<int>(options.width)),
+          h(static_cast<int>(options.height)), cells(options.width * options.height, '0'),
+          reserved(cells.size(), false) {}
+
+    bool build(std::string& text);
+
+private:
+    int at(int x, int y) const { return y * w + x; }
+    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < w && y < h; }
+    // The square point-symmetric to `index` about the centre.
+    int mirror(int index) const { return static_cast<int>(cells.size()) - 1 - index; }
+    int draw(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(rng); }
+
+    void placeBlock(int x0, int y0);
+    void placeStartBlocks();
+    void placeHoles();
+    bool connected() const;
+    bool placeSpecials(char square, unsigned count);
+    std::vector<int> freeSquares() const;
+    std::vector<End> rimEnds(std::size_t& outward) const;
+    End mirror(const End& e) const { return {w - 1 - e.x, h - 1 - e.y, (e.d + 4) % 8}; }
+    bool placeTransitions();
+    std::string text() const;
+
+    const GeneratorOptions& o;
+    std::mt19937& rng;
+    int w;
+    int h;
+    std::string cells;
+    std::vector<bool> reserved;
+    std::vector<std::pair<End, End>> transitions;
+};
+
+// A block of n x n stones in which player ((column - row) mod n) + 1 sits: each row and each
+// column holds every player once, so at the end of each row some player can capture the row.
+// The block and the ring around it are kept free of holes and special squares.
+void Draft::placeBlock(int x0, int y0) {
+    const int n = static_cast<int>(o.players);
+    for (int y = y0 - 1; y <= y0 + n; ++y) {
+        for (int x = x0 - 1; x <= x0 + n; ++x) {
+            if (inside(x, y)) {
+                reserved[at(x, y)] = true;
+            }
+        }
+    }
+    for (int row = 0; row < n; ++row) {
+        for (int col = 0; col < n; ++col) {
+            cells[at(x0 + col, y0 + row)] = static_cast<char>('1' + ((col - row + n) % n));
+        }
+    }
+}
+
+// One centred block, or two point-symmetric ones side by side when the board is wide and
+// large enough to give each room.
+void Draft::placeStartBlocks() {
+    const int n = static_cast<int>(o.players);
+    const int y0 = (h - n) / 2;
+    if (w * h >= 400 && w >= 2 * n + 8) {
+        const int x0 = std::max(1, w / 4 - n / 2);
+        placeBlock(x0, y0);
+        placeBlock(w - n - x0, h - n - y0);
+        return;
+    }
+    placeBlock((w - n) / 2, y0);
+}
+
+// Every square that is not a hole must be reachable from every other in king steps, so that
+// the board stays one piece.
+bool Draft::connected() const {
+    const auto first = cells.find_first_not_of('-');
+    if (first == std::string::npos) {
+        return false;
+    }
+    std::vector<bool> seen(cells.size(), false);
+    std::vector<int> stack{static_cast<int>(first)};
+    seen[first] = true;
+    std::size_t reached = 1;
+    while (!stack.empty()) {
+        const int index = stack.back();
+        stack.pop_back();
+        for (int d = 0; d < 8; ++d) {
+            const int x = index % w + STEP_X[d];
+            const int y = index / w + STEP_Y[d];
+            if (inside(x, y) && !seen[at(x, y)] && cells[at(x, y)] != '-') {
+                seen[at(x, y)] = true;
+                ++reached;
+                stack.push_back(at(x, y));
+            }
+        }
+    }
+    return reached ==
+           cells.size() - static_cast<std::size_t>(std::count(cells.begin(), cells.end(), '-'));
+}
+
+void Draft::placeHoles() {
+    const auto target = static_cast<std::size_t>(cells.size() * o.holes / 100);
+    std::size_t holes = 0;
+    for (std::size_t attempt = 0; holes < target && attempt < 4 * target + 20; ++attempt) {
+        const int index = draw(static_cast<int>(cells.size()));
+        const int other = mirror(index);
+        if (reserved[index] || reserved[other] || cells[index] != '0' || cells[other] != '0') {
+            continue;
+        }
+        cells[index] = '-';
+        cells[other] = '-';
+        if (!connected()) {
+            cells[index] = '0';
+            cells[other] = '0';
+            continue;
+        }
+        holes += index == other ? 1 : 2;
+    }
+}
+
+std::vector<int> Draft::freeSquares() const {
+    std::vector<int> free;
+    for (int index = 0; index < static_cast<int>(cells.size()); ++index) {
+        if (!reserved[index] && cells[index] == '0') {
+            free.push_back(index);
+        }
+    }
+    return free;
+}
+
+// Pairs of point-symmetric squares first; an odd count ends on the centre square when there
+// is a free one, and else on any free square.
+bool Draft::placeSpecials(char square, unsigned count) {
+    while (count > 0) {
+        const auto free = freeSquares();
+        if (free.empty()) {
+            return false;
+        }
+        const int index = free[draw(static_cast<int>(free.size()))];
+        const int other = mirror(index);
+        if (count >= 2 && other != index && cells[other] == '0' && !reserved[other]) {
+            cells[index] = cells[other] = square;
+            count -= 2;
+            continue;
+        }
+        const int centre = static_cast<int>(cells.size()) / 2;
+        const bool centreFree =
+            mirror(centre) == centre && cells[centre] == '0' && !reserved[centre];
+        cells[centreFree && count % 2 == 1 ? centre : index] = square;
+        --count;
+    }
+    return true;
+}
+
+// Every side of a non-hole square that faces the outside or a hole may carry a transition;
+// sides that face the outside of the board come first, as the ones transitions are mostly
+// meant for (`outward` of them).
+std::vector<End> Draft::rimEnds(std::size_t& outward) const {
+    std::vector<End> ends;
+    std::vector<End> inner;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (cells[at(x, y)] == '-') {
+                continue;
+            }
+            for (int d = 0; d < 8; ++d) {
+                const int nx = x + STEP_X[d];
+                const int ny = y + STEP_Y[d];
+                if (!inside(nx, ny)) {
+                    ends.push_back({x, y, d});
+                } else if (cells[at(nx, ny)] == '-') {
+                    inner.push_back({x, y, d});
+                }
+            }
+        }
+    }
+    outward = ends.size();
+    ends.insert(ends.end(), inner.begin(), inner.end());
+    return ends;
+}
+
+// A transition and its point-symmetric image are added together; a transition that is its
+// own image counts once. No end is used twice. Ends facing the outside are drawn first; ends
+// facing holes only once those are used up.
+bool Draft::placeTransitions() {
+    std::size_t outward = 0;
+    std::vector<End> ends = rimEnds(outward);
+    const auto take = [&ends, &outward](const End& e) {
+        const auto it = std::find(ends.begin(), ends.end(), e);
+        if (it - ends.begin() < static_cast<std::ptrdiff_t>(outward)) {
+            --outward;
+        }
+        ends.erase(it);
+    };
+    const auto has = [&ends](const End& e) {
+        return std::find(ends.begin(), ends.end(), e) != ends.end();
+    };
+    unsigned placed = 0;
+    for (unsigned attempt = 0;
+         placed < o.transitions && ends.size() >= 2 && attempt < 20 * o.transitions + 20;
+         ++attempt) {
+        const std::size_t pool = outward >= 2 ? outward : ends.size();
+        const End a = ends[draw(static_cast<int>(pool))];
+        const End b = ends[draw(static_cast<int>(pool))];
+        const End ma = mirror(a);
+        const End mb = mirror(b);
+        if (a == b) {
+            continue;
+        }
+        const bool selfImage = (ma == a && mb == b) || (ma == b && mb == a);
+        const bool pairFits = !selfImage && o.transitions - placed >= 2 && has(ma) && has(mb) &&
+                              !(ma == a || ma == b || mb == a || mb == b);
+        const bool lastSingle = o.transitions - placed == 1 && attempt > 10 * o.transitions;
+        if (!selfImage && !pairFits && !lastSingle) {
+            continue;
+        }
+        take(a);
+        take(b);
+        transitions.emplace_back(a, b);
+        ++placed;
+        if (pairFits) {
+            take(ma);
+            take(mb);
+            transitions.emplace_back(ma, mb);
+            ++placed;
+        }
+    }
+    return placed == o.transitions;
+}
+
+std::string Draft::text() const {
+    std::ostringstream os;
+    os << o.players << '\n'
+       << o.overrides << '\n'
+       << o.bombs << ' ' << o.bombStrength << '\n'
+       << o.height << ' ' << o.width << '\n';
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            os << (x > 0 ? " " : "") << cells[at(x, y)];
+        }
+        os << '\n';
+    }
+    for (const auto& [a, b] : transitions) {
+        os << a.x << ' ' << a.y << ' ' << a.d << " <-> " << b.x << ' ' << b.y << ' ' << b.d << '\n';
+    }
+    return os.str();
+}
+
+// False when the board has no room left for every special square or transition asked for.
+bool Draft::build(std::string& mapText) {
+    placeStartBlocks();
+    placeHoles();
+    const bool placed = placeSpecials('c', o.choice) && placeSpecials('i', o.inversion) &&
+                        placeSpecials('b', o.bonus) && placeSpecials('x', o.expansion) &&
+                        placeTransitions();
+    mapText = text();
+    return placed;
+}
+
+// The map must read as valid, give every player the same number of stones, and let each of
+// them move at the start.
+bool isFairAndValid(const std::string& text, const GeneratorOptions& options) {
+    Map map;
+    std::vector<std::string> messages;
+    if (!readMapText(text, map, messages)) {
+        return false;
+    }
+    std::vector<unsigned> stones(options.players + 1, 0);
+    for (map_axis y = 0; y < map.getHeight(); ++y) {
+        for (map_axis x = 0; x < map.getWidth(); ++x) {
+            const auto s = static_cast<unsigned>(map.getTile(x, y));
+            if (s >= 1 && s <= options.players) {
+                ++stones[s];
+            }
+        }
+    }
+    const GameBoard board(map);
+    for (unsigned p = 1; p <= options.players; ++p) {
+        if (stones[p] != stones[1] || !board.move_possible(static_cast<Player>(p))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseNumberList(const std::string& text, unsigned count, unsigned max, unsigned* values) {
+    std::istringstream in(text);
+    for (unsigned i = 0; i < count; ++i) {
+        std::uint64_t value = 0;
+        if ((i > 0 && in.get() != ',') || !readUnsigned(in >> std::noskipws, value, max)) {
+            return false;
+        }
+        values[i] = static_cast<unsigned>(value);
+    }
+    return in.peek() == std::char_traits<char>::eof();
+}
+
+bool parseSize(const std::string& text, unsigned& width, unsigned& height) {
+    const auto cross = text.find_first_of("xX");
+    if (cross == std::string::npos) {
+        return false;
+    }
+    unsigned values[2] = {};
+    std::string list = text;
+    list[cross] = ',';
+    if (!parseNumberList(list, 2, Map::MAX_WIDTH, values) || values[0] == 0 || values[1] == 0) {
+        return false;
+    }
+    width = values[0];
+    height = values[1];
+    return true;
+}
+
+bool checkGeneratorOptions(const GeneratorOptions& o, std::string& error) {
+    const unsigned side = o.players + 2;
+    if (o.players < 2 || o.players > 8) {
+        error = "the number of players must be 2 ... 8";
+    } else if (o.width > Map::MAX_WIDTH || o.height > Map::MAX_HEIGHT) {
+        error = "a map has at most 50 x 50 squares";
+    } else if (o.width < side || o.height < side) {
+        error = "a map for " + std::to_string(o.players) + " players needs at least " +
+                std::to_string(side) + " x " + std::to_string(side) + " squares";
+    } else if (o.holes > 60) {
+        error = "at most 60 per cent of the squares can be holes";
+    } else if (o.overrides > Map::MAX_OVERRIDE || o.bombs > Map::MAX_BOMBS ||
+               o.bombStrength > Map::MAX_BOMB_RADIUS) {
+        error = "override stones, bombs and bomb strength are at most 255 each";
+    } else if (o.bonus + o.bombs > 255 || o.bonus + o.overrides > 255) {
+        error = "bonus squares plus bombs, and bonus squares plus override stones, must not "
+                "exceed 255";
+    } else if (o.choice + o.inversion + o.bonus + o.expansion >
+               o.width * o.height * (100 - o.holes) / 200) {
+        error = "too many special squares for the free room on the map";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+bool generateMap(const GeneratorOptions& options, std::string& mapText, std::string& error) {
+    if (!checkGeneratorOptions(options, error)) {
+        return false;
+    }
+    std::mt19937 random(options.seed);
+    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
+        Draft draft(options, random);
+        std::string text;
+        if (draft.build(text) && isFairAndValid(text, options)) {
+            mapText = text;
+            return true;
+        }
+    }
+    error = "no valid fair map with every special square and transition asked for was found; "
+            "try fewer holes, special squares or transitions";
+    return false;
+}
