@@ -356,7 +356,7 @@ bool checkGeneratorOptions(const GeneratorOptions& o, std::string& error) {
         error = "bonus squares plus bombs, and bonus squares plus override stones, must not "
                 "exceed 255";
     } else if (o.choice + o.inversion + o.bonus + o.expansion >
-               o.width * o.height * (100 - o.holes) / 200) {
+               (o.width * o.height - side * side) * (100 - o.holes) / 200) {
         error = "too many special squares for the free room on the map";
     } else {
         return true;

@@ -9,9 +9,11 @@ body{font-family:'DejaVu Sans',Verdana,sans-serif;margin:0;background:#eceff1;co
 header{background:#37474f;color:#fff;padding:10px 18px}
 header h1{margin:0;font-size:20px}
 header p{margin:4px 0 0;font-size:13px;color:#cfd8dc}
-main{display:flex;flex-wrap:wrap;gap:16px;padding:14px}
+main{display:flex;flex-wrap:wrap;gap:16px;padding:14px;align-items:flex-start}
 section,aside{background:#fff;border-radius:6px;padding:12px;box-shadow:0 1px 3px #0003}
-aside{width:470px}
+section{flex:1 1 560px;min-width:320px}
+section svg.board{max-width:100%;height:auto}
+aside{flex:0 0 470px}
 h2{font-size:15px;margin:14px 0 6px}
 #controls{display:flex;align-items:center;gap:6px;margin-bottom:6px}
 #controls button{font-size:15px;min-width:38px;padding:4px 8px;cursor:pointer}

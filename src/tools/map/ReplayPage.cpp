@@ -111,7 +111,8 @@ void writeChart(std::ostream& os, const ReplayData& data) {
         if (data.events[n].bombPhase && (n == 0 || !data.events[n - 1].bombPhase)) {
             os << "<line x1=\"" << xAt(n) << "\" x2=\"" << xAt(n) << "\" y1=\"8\" y2=\""
                << height - bottom << "\" stroke=\"#ff6f00\" stroke-dasharray=\"4 3\"/>"
-               << "<text x=\"" << xAt(n) + 3 << "\" y=\"20\" class=\"tick\">bombs</text>\n";
+               << "<text x=\"" << xAt(n) - 3 << "\" y=\"20\" class=\"tick\" "
+               << "text-anchor=\"end\">bombs</text>\n";
         }
         if (data.events[n].disqualification) {
             os << "<line x1=\"" << xAt(n + 1) << "\" x2=\"" << xAt(n + 1) << "\" y1=\"8\" y2=\""

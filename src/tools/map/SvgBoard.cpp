@@ -335,8 +335,8 @@ void writeLegend(std::ostream& os, const Layout& l, const std::vector<LegendItem
     };
     for (const LegendItem& item : items) {
         const Point p = position(slot++);
-        os << "<g class=\"sq " << item.cls << "\"><rect x=\"" << num(p.x) << "\" y=\"" << num(p.y)
-           << "\" width=\"" << swatch << "\" height=\"" << swatch << "\"/><circle cx=\""
+        os << "<g class=\"sq key " << item.cls << "\"><rect x=\"" << num(p.x) << "\" y=\""
+           << num(p.y) << "\" width=\"" << swatch << "\" height=\"" << swatch << "\"/><circle cx=\""
            << num(p.x + swatch / 2) << "\" cy=\"" << num(p.y + swatch / 2) << "\" r=\""
            << num(swatch * 0.4) << "\"/><text x=\"" << num(p.x + swatch / 2) << "\" y=\""
            << num(p.y + swatch / 2) << "\" style=\"font-size:11px\">" << item.label
@@ -344,7 +344,7 @@ void writeLegend(std::ostream& os, const Layout& l, const std::vector<LegendItem
            << "\" dominant-baseline=\"central\">" << item.text << "</text>\n";
     }
     Point p = position(slot++);
-    os << "<path class=\"tr\" stroke=\"" << TRANSITION_COLOURS[0] << "\" d=\"M" << num(p.x + 2)
+    os << "<path class=\"tr key\" stroke=\"" << TRANSITION_COLOURS[0] << "\" d=\"M" << num(p.x + 2)
        << ',' << num(p.y + swatch / 2) << " L" << num(p.x + swatch + 2) << ','
        << num(p.y + swatch / 2) << "\" marker-end=\"url(#arrow0)\"/><text x=\""
        << num(p.x + swatch + 8) << "\" y=\"" << num(p.y + swatch / 2)
