@@ -2,8 +2,6 @@
 
 #include <array>
 #include <fstream>
-#include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "common/Logging.hpp"
@@ -55,19 +53,6 @@ bool isStone(Square s) {
 
 } // namespace
 
-bool readTextFile(const std::string& path, std::string& text) {
-    if (path == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return !std::cin.bad();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages) {
     const MapMessageCapture capture(messages);
     return map.loadFromString(text);
@@ -76,15 +61,18 @@ bool readMapText(const std::string& text, Map& map, std::vector<std::string>& me
 MapReport checkMapFile(const std::string& path) {
     MapReport report;
     report.name = path;
-    std::string text;
-    if (!readTextFile(path, text)) {
+    if (path != "-" && !std::ifstream(path)) {
         report.errors.push_back("cannot open the file");
         return report;
     }
     report.opened = true;
     report.map = std::make_unique<Map>();
-    report.map->setName(path);
-    if (readMapText(text, *report.map, report.errors)) {
+    bool valid = false;
+    {
+        const MapMessageCapture capture(report.errors);
+        valid = report.map->loadFromFile(path);
+    }
+    if (valid) {
         report.warnings = mapWarnings(*report.map);
     } else if (report.errors.empty()) {
         report.errors.push_back("the map reader refused the map");

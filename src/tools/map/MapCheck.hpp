@@ -20,14 +20,12 @@ struct MapReport {
     bool valid() const { return opened && map && map->isValid(); }
 };
 
-// Reads a whole file, "-" being standard input; false when it cannot be opened.
-bool readTextFile(const std::string& path, std::string& text);
-
 // Reads map text with the map reader; the reader's messages land in `messages` instead of the
 // log. True when the map is valid.
 bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages);
 
-// Reads and checks one map file.
+// Reads and checks one map file ("-" is standard input); the file is read as a stream, so
+// that a file of any size costs no more memory than the map it holds.
 MapReport checkMapFile(const std::string& path);
 
 // Things a valid map allows that a map author rarely means: stones of players the map does
