@@ -84,7 +84,6 @@ Layout makeLayout(const Map& map, std::size_t legendCount) {
     l.cell = std::clamp(std::round(760.0 / longest), 14.0, 48.0);
     l.margin = std::max(2.4 * l.cell, 56.0);
     l.font = std::clamp(l.cell * 0.42, 8.0, 15.0);
-    l.left = l.margin;
     l.top = TitleHeight + l.margin;
     l.width = std::max(2 * l.margin + map.getWidth() * l.cell, 460.0);
     l.left = (l.width - map.getWidth() * l.cell) / 2;
