@@ -1,6 +1,8 @@
 #include "tools/map/MapGenerator.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -45,7 +47,7 @@ private:
     void placeBlock(int x0, int y0);
     void placeStartBlocks();
     void placeHoles();
-    bool connected() const;
+    bool canBecomeHole(int index) const;
     bool placeSpecials(char square, unsigned count);
     std::vector<int> freeSquares() const;
     std::vector<End> rimEnds(std::size_t& outward) const;
@@ -95,32 +97,41 @@ void Draft::placeStartBlocks() {
     placeBlock((w - n) / 2, y0);
 }
 
-// Every square that is not a hole must be reachable from every other in king steps, so that
-// the board stays one piece.
-bool Draft::connected() const {
-    const auto first = cells.find_first_not_of('-');
-    if (first == std::string::npos) {
+// Whether `index` can become a hole without cutting the board apart. A path in king steps
+// through the square can always go round it when the square's remaining neighbours touch each
+// other in one chain, so looking at the eight neighbours is enough; a square whose neighbours
+// fall apart into several groups is kept, even where the groups meet further away.
+bool Draft::canBecomeHole(int index) const {
+    std::array<std::pair<int, int>, 8> around{};
+    std::size_t count = 0;
+    for (int d = 0; d < 8; ++d) {
+        const int x = index % w + STEP_X[d];
+        const int y = index / w + STEP_Y[d];
+        if (inside(x, y) && cells[at(x, y)] != '-') {
+            around[count++] = {x, y};
+        }
+    }
+    if (count == 0) {
         return false;
     }
-    std::vector<bool> seen(cells.size(), false);
-    std::vector<int> stack{static_cast<int>(first)};
-    seen[first] = true;
-    std::size_t reached = 1;
-    while (!stack.empty()) {
-        const int index = stack.back();
-        stack.pop_back();
-        for (int d = 0; d < 8; ++d) {
-            const int x = index % w + STEP_X[d];
-            const int y = index / w + STEP_Y[d];
-            if (inside(x, y) && !seen[at(x, y)] && cells[at(x, y)] != '-') {
-                seen[at(x, y)] = true;
-                ++reached;
-                stack.push_back(at(x, y));
+    std::array<bool, 8> reached{};
+    std::array<std::size_t, 8> stack{};
+    std::size_t top = 0;
+    std::size_t seen = 1;
+    reached[0] = true;
+    stack[top++] = 0;
+    while (top > 0) {
+        const auto [x, y] = around[stack[--top]];
+        for (std::size_t j = 0; j < count; ++j) {
+            if (!reached[j] && std::abs(around[j].first - x) <= 1 &&
+                std::abs(around[j].second - y) <= 1) {
+                reached[j] = true;
+                ++seen;
+                stack[top++] = j;
             }
         }
     }
-    return reached ==
-           cells.size() - static_cast<std::size_t>(std::count(cells.begin(), cells.end(), '-'));
+    return seen == count;
 }
 
 void Draft::placeHoles() {
@@ -132,13 +143,15 @@ void Draft::placeHoles() {
         if (reserved[index] || reserved[other] || cells[index] != '0' || cells[other] != '0') {
             continue;
         }
-        cells[index] = '-';
-        cells[other] = '-';
-        if (!connected()) {
-            cells[index] = '0';
-            cells[other] = '0';
+        if (!canBecomeHole(index)) {
             continue;
         }
+        cells[index] = '-';
+        if (other != index && !canBecomeHole(other)) {
+            cells[index] = '0';
+            continue;
+        }
+        cells[other] = '-';
         holes += index == other ? 1 : 2;
     }
 }
