@@ -1,8 +1,8 @@
 // Generated maps over many seeds, player counts and sizes: each reads as valid without
-// warnings, is fair (same start stones, everybody can move, holes in point-symmetric pairs),
-// comes out the same for the same seed and plays to the end: in process with the greedy bot's
-// choice (random legal moves on the largest boards) and, for a few, with the real server and
-// bots.
+// warnings, is fair (same start stones, everybody can move, holes in point-symmetric pairs,
+// the board in one piece), comes out the same for the same seed and plays to the end: in
+// process (greedy on every third seed, random legal moves on the others) and, for a few, with
+// the real server and bots.
 #include <chrono>
 #include <memory>
 #include <random>
@@ -47,6 +47,38 @@ GeneratorOptions randomOptions(unsigned seed) {
     return o;
 }
 
+// Every square that is not a hole reaches every other in king steps.
+bool onePiece(const Map& map) {
+    const auto width = static_cast<int>(map.getWidth());
+    const auto height = static_cast<int>(map.getHeight());
+    std::vector<bool> seen(map.getTotalTiles(), false);
+    std::vector<int> stack;
+    for (int i = 0; i < width * height && stack.empty(); ++i) {
+        if (map.getTile(i % width, i / width) != Square::NONE) {
+            stack.push_back(i);
+            seen[i] = true;
+        }
+    }
+    std::size_t reached = stack.size();
+    while (!stack.empty()) {
+        const int i = stack.back();
+        stack.pop_back();
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int x = i % width + dx;
+                const int y = i / width + dy;
+                if (x >= 0 && y >= 0 && x < width && y < height && !seen[y * width + x] &&
+                    map.getTile(x, y) != Square::NONE) {
+                    seen[y * width + x] = true;
+                    ++reached;
+                    stack.push_back(y * width + x);
+                }
+            }
+        }
+    }
+    return reached == map.getPlayableTiles();
+}
+
 testing::AssertionResult fair(const Map& map) {
     std::vector<unsigned> stones(map.getPlayers() + 1, 0);
     for (map_axis y = 0; y < map.getHeight(); ++y) {
@@ -60,6 +92,9 @@ testing::AssertionResult fair(const Map& map) {
                 return testing::AssertionFailure() << "hole at " << x << "," << y << " unpaired";
             }
         }
+    }
+    if (!onePiece(map)) {
+        return testing::AssertionFailure() << "the board falls apart";
     }
     const GameBoard board(map);
     for (unsigned p = 1; p <= map.getPlayers(); ++p) {
