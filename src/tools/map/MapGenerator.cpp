@@ -31,18 +31,18 @@ struct End {
 class Draft {
 public:
     Draft(const GeneratorOptions& options, std::mt19937& random)
-        : o(options), rng(random), w(static_cast<int>(options.width)),
-          h(static_cast<int>(options.height)), cells(options.width * options.height, '0'),
-          reserved(cells.size(), false) {}
+        : m_options(options), m_random(random), m_width(static_cast<int>(options.width)),
+          m_height(static_cast<int>(options.height)), m_cells(options.width * options.height, '0'),
+          m_reserved(m_cells.size(), false) {}
 
     bool build(std::string& text);
 
 private:
-    int at(int x, int y) const { return y * w + x; }
-    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < w && y < h; }
+    int at(int x, int y) const { return y * m_width + x; }
+    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
     // The square point-symmetric to `index` about the centre.
-    int mirror(int index) const { return static_cast<int>(cells.size()) - 1 - index; }
-    int draw(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(rng); }
+    int mirror(int index) const { return static_cast<int>(m_cells.size()) - 1 - index; }
+    int draw(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(m_random); }
 
     void placeBlock(int x0, int y0);
     void placeStartBlocks();
@@ -51,34 +51,36 @@ private:
     bool placeSpecials(char square, unsigned count);
     std::vector<int> freeSquares() const;
     std::vector<End> rimEnds(std::size_t& outward) const;
-    End mirror(const End& e) const { return {w - 1 - e.x, h - 1 - e.y, (e.d + 4) % 8}; }
+    End mirror(const End& e) const {
+        return {m_width - 1 - e.x, m_height - 1 - e.y, (e.d + 4) % 8};
+    }
     bool placeTransitions();
     std::string text() const;
 
-    const GeneratorOptions& o;
-    std::mt19937& rng;
-    int w;
-    int h;
-    std::string cells;
-    std::vector<bool> reserved;
-    std::vector<std::pair<End, End>> transitions;
+    const GeneratorOptions& m_options;
+    std::mt19937& m_random;
+    int m_width;
+    int m_height;
+    std::string m_cells;
+    std::vector<bool> m_reserved;
+    std::vector<std::pair<End, End>> m_transitions;
 };
 
 // A block of n x n stones in which player ((column - row) mod n) + 1 sits: each row and each
 // column holds every player once, so at the end of each row some player can capture the row.
 // The block and the ring around it are kept free of holes and special squares.
 void Draft::placeBlock(int x0, int y0) {
-    const int n = static_cast<int>(o.players);
+    const int n = static_cast<int>(m_options.players);
     for (int y = y0 - 1; y <= y0 + n; ++y) {
         for (int x = x0 - 1; x <= x0 + n; ++x) {
             if (inside(x, y)) {
-                reserved[at(x, y)] = true;
+                m_reserved[at(x, y)] = true;
             }
         }
     }
     for (int row = 0; row < n; ++row) {
         for (int col = 0; col < n; ++col) {
-            cells[at(x0 + col, y0 + row)] = static_cast<char>('1' + ((col - row + n) % n));
+            m_cells[at(x0 + col, y0 + row)] = static_cast<char>('1' + ((col - row + n) % n));
         }
     }
 }
@@ -86,15 +88,15 @@ void Draft::placeBlock(int x0, int y0) {
 // One centred block, or two point-symmetric ones side by side when the board is wide and
 // large enough to give each room.
 void Draft::placeStartBlocks() {
-    const int n = static_cast<int>(o.players);
-    const int y0 = (h - n) / 2;
-    if (w * h >= 400 && w >= 2 * n + 8) {
-        const int x0 = std::max(1, w / 4 - n / 2);
+    const int n = static_cast<int>(m_options.players);
+    const int y0 = (m_height - n) / 2;
+    if (m_width * m_height >= 400 && m_width >= 2 * n + 8) {
+        const int x0 = std::max(1, m_width / 4 - n / 2);
         placeBlock(x0, y0);
-        placeBlock(w - n - x0, h - n - y0);
+        placeBlock(m_width - n - x0, m_height - n - y0);
         return;
     }
-    placeBlock((w - n) / 2, y0);
+    placeBlock((m_width - n) / 2, y0);
 }
 
 // Whether `index` can become a hole without cutting the board apart. A path in king steps
@@ -105,9 +107,9 @@ bool Draft::canBecomeHole(int index) const {
     std::array<std::pair<int, int>, 8> around{};
     std::size_t count = 0;
     for (int d = 0; d < 8; ++d) {
-        const int x = index % w + STEP_X[d];
-        const int y = index / w + STEP_Y[d];
-        if (inside(x, y) && cells[at(x, y)] != '-') {
+        const int x = index % m_width + STEP_X[d];
+        const int y = index / m_width + STEP_Y[d];
+        if (inside(x, y) && m_cells[at(x, y)] != '-') {
             around[count++] = {x, y};
         }
     }
@@ -135,31 +137,32 @@ bool Draft::canBecomeHole(int index) const {
 }
 
 void Draft::placeHoles() {
-    const auto target = static_cast<std::size_t>(cells.size() * o.holes / 100);
+    const auto target = static_cast<std::size_t>(m_cells.size() * m_options.holes / 100);
     std::size_t holes = 0;
     for (std::size_t attempt = 0; holes < target && attempt < 4 * target + 20; ++attempt) {
-        const int index = draw(static_cast<int>(cells.size()));
+        const int index = draw(static_cast<int>(m_cells.size()));
         const int other = mirror(index);
-        if (reserved[index] || reserved[other] || cells[index] != '0' || cells[other] != '0') {
+        if (m_reserved[index] || m_reserved[other] || m_cells[index] != '0' ||
+            m_cells[other] != '0') {
             continue;
         }
         if (!canBecomeHole(index)) {
             continue;
         }
-        cells[index] = '-';
+        m_cells[index] = '-';
         if (other != index && !canBecomeHole(other)) {
-            cells[index] = '0';
+            m_cells[index] = '0';
             continue;
         }
-        cells[other] = '-';
+        m_cells[other] = '-';
         holes += index == other ? 1 : 2;
     }
 }
 
 std::vector<int> Draft::freeSquares() const {
     std::vector<int> free;
-    for (int index = 0; index < static_cast<int>(cells.size()); ++index) {
-        if (!reserved[index] && cells[index] == '0') {
+    for (int index = 0; index < static_cast<int>(m_cells.size()); ++index) {
+        if (!m_reserved[index] && m_cells[index] == '0') {
             free.push_back(index);
         }
     }
@@ -176,15 +179,15 @@ bool Draft::placeSpecials(char square, unsigned count) {
         }
         const int index = free[draw(static_cast<int>(free.size()))];
         const int other = mirror(index);
-        if (count >= 2 && other != index && cells[other] == '0' && !reserved[other]) {
-            cells[index] = cells[other] = square;
+        if (count >= 2 && other != index && m_cells[other] == '0' && !m_reserved[other]) {
+            m_cells[index] = m_cells[other] = square;
             count -= 2;
             continue;
         }
-        const int centre = static_cast<int>(cells.size()) / 2;
+        const int centre = static_cast<int>(m_cells.size()) / 2;
         const bool centreFree =
-            mirror(centre) == centre && cells[centre] == '0' && !reserved[centre];
-        cells[centreFree && count % 2 == 1 ? centre : index] = square;
+            mirror(centre) == centre && m_cells[centre] == '0' && !m_reserved[centre];
+        m_cells[centreFree && count % 2 == 1 ? centre : index] = square;
         --count;
     }
     return true;
@@ -196,9 +199,9 @@ bool Draft::placeSpecials(char square, unsigned count) {
 std::vector<End> Draft::rimEnds(std::size_t& outward) const {
     std::vector<End> ends;
     std::vector<End> inner;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            if (cells[at(x, y)] == '-') {
+    for (int y = 0; y < m_height; ++y) {
+        for (int x = 0; x < m_width; ++x) {
+            if (m_cells[at(x, y)] == '-') {
                 continue;
             }
             for (int d = 0; d < 8; ++d) {
@@ -206,7 +209,7 @@ std::vector<End> Draft::rimEnds(std::size_t& outward) const {
                 const int ny = y + STEP_Y[d];
                 if (!inside(nx, ny)) {
                     ends.push_back({x, y, d});
-                } else if (cells[at(nx, ny)] == '-') {
+                } else if (m_cells[at(nx, ny)] == '-') {
                     inner.push_back({x, y, d});
                 }
             }
@@ -234,8 +237,8 @@ bool Draft::placeTransitions() {
         return std::find(ends.begin(), ends.end(), e) != ends.end();
     };
     unsigned placed = 0;
-    for (unsigned attempt = 0;
-         placed < o.transitions && ends.size() >= 2 && attempt < 20 * o.transitions + 20;
+    for (unsigned attempt = 0; placed < m_options.transitions && ends.size() >= 2 &&
+                               attempt < 20 * m_options.transitions + 20;
          ++attempt) {
         const std::size_t pool = outward >= 2 ? outward : ends.size();
         const End a = ends[draw(static_cast<int>(pool))];
@@ -246,39 +249,40 @@ bool Draft::placeTransitions() {
             continue;
         }
         const bool selfImage = (ma == a && mb == b) || (ma == b && mb == a);
-        const bool pairFits = !selfImage && o.transitions - placed >= 2 && has(ma) && has(mb) &&
-                              !(ma == a || ma == b || mb == a || mb == b);
-        const bool lastSingle = o.transitions - placed == 1 && attempt > 10 * o.transitions;
+        const bool pairFits = !selfImage && m_options.transitions - placed >= 2 && has(ma) &&
+                              has(mb) && !(ma == a || ma == b || mb == a || mb == b);
+        const bool lastSingle =
+            m_options.transitions - placed == 1 && attempt > 10 * m_options.transitions;
         if (!selfImage && !pairFits && !lastSingle) {
             continue;
         }
         take(a);
         take(b);
-        transitions.emplace_back(a, b);
+        m_transitions.emplace_back(a, b);
         ++placed;
         if (pairFits) {
             take(ma);
             take(mb);
-            transitions.emplace_back(ma, mb);
+            m_transitions.emplace_back(ma, mb);
             ++placed;
         }
     }
-    return placed == o.transitions;
+    return placed == m_options.transitions;
 }
 
 std::string Draft::text() const {
     std::ostringstream os;
-    os << o.players << '\n'
-       << o.overrides << '\n'
-       << o.bombs << ' ' << o.bombStrength << '\n'
-       << o.height << ' ' << o.width << '\n';
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            os << (x > 0 ? " " : "") << cells[at(x, y)];
+    os << m_options.players << '\n'
+       << m_options.overrides << '\n'
+       << m_options.bombs << ' ' << m_options.bombStrength << '\n'
+       << m_options.height << ' ' << m_options.width << '\n';
+    for (int y = 0; y < m_height; ++y) {
+        for (int x = 0; x < m_width; ++x) {
+            os << (x > 0 ? " " : "") << m_cells[at(x, y)];
         }
         os << '\n';
     }
-    for (const auto& [a, b] : transitions) {
+    for (const auto& [a, b] : m_transitions) {
         os << a.x << ' ' << a.y << ' ' << a.d << " <-> " << b.x << ' ' << b.y << ' ' << b.d << '\n';
     }
     return os.str();
@@ -288,9 +292,10 @@ std::string Draft::text() const {
 bool Draft::build(std::string& mapText) {
     placeStartBlocks();
     placeHoles();
-    const bool placed = placeSpecials('c', o.choice) && placeSpecials('i', o.inversion) &&
-                        placeSpecials('b', o.bonus) && placeSpecials('x', o.expansion) &&
-                        placeTransitions();
+    const bool placed = placeSpecials('c', m_options.choice) &&
+                        placeSpecials('i', m_options.inversion) &&
+                        placeSpecials('b', m_options.bonus) &&
+                        placeSpecials('x', m_options.expansion) && placeTransitions();
     mapText = text();
     return placed;
 }
