@@ -1,8 +1,5 @@
 #include "bot/Bot.hpp"
 
-#include <limits>
-#include <vector>
-
 #include "bot/BotGame.hpp"
 #include "common/Logging.hpp"
 
@@ -25,32 +22,19 @@ Game* Bot::initGame(const Map& map) {
     return new BotGame(map);
 }
 
-// Walks through every legal move of the player on turn and draws one of the best at random.
 Move Bot::getMove(Game* game, unsigned int, unsigned int) {
     auto* botGame = dynamic_cast<BotGame*>(game);
     if (botGame == nullptr) {
         return Move();
     }
-    std::vector<Move> best;
-    long bestScore = std::numeric_limits<long>::min();
-    Move candidate;
-    while (botGame->nextMove(candidate, false)) {
-        const long score = botGame->evaluate(candidate);
-        if (score > bestScore) {
-            best.clear();
-            bestScore = score;
-        }
-        if (score == bestScore) {
-            best.push_back(candidate);
-        }
-    }
-    if (best.empty()) {
+    long score = 0;
+    std::size_t ties = 0;
+    const Move chosen = botGame->chooseGreedy(m_random, score, ties);
+    if (!chosen.isValid()) {
         LOG(loggerAI, ERR) << "No legal move for player " << game->getCurrentPlayer();
-        return Move();
+        return chosen;
     }
-    std::uniform_int_distribution<std::size_t> pick(0, best.size() - 1);
-    const Move chosen = best[pick(m_random)];
-    LOG(loggerAI, INFO) << "Chose " << chosen << " with score " << bestScore << " out of "
-                        << best.size() << " equal moves";
+    LOG(loggerAI, INFO) << "Chose " << chosen << " with score " << score << " out of " << ties
+                        << " equal moves";
     return chosen;
 }

@@ -1,6 +1,8 @@
 #include "bot/BotGame.hpp"
 
 #include <algorithm>
+#include <limits>
+#include <vector>
 
 // Both boards come from the same map, so their dimensions and neighbour tables agree and only
 // the squares, stocks, counts and ownership need to follow.
@@ -25,6 +27,29 @@ long BotGame::evaluate(const Move& move) {
     }
     m_scratch.makeMove(move.player, index, move.choice, true);
     return m_scratch.getStoneCount(move.player);
+}
+
+// Walks through every legal move of the player on turn and draws one of the best at random.
+Move BotGame::chooseGreedy(std::mt19937& random, long& score, std::size_t& ties) {
+    std::vector<Move> best;
+    score = std::numeric_limits<long>::min();
+    Move candidate;
+    while (nextMove(candidate, false)) {
+        const long value = evaluate(candidate);
+        if (value > score) {
+            best.clear();
+            score = value;
+        }
+        if (value == score) {
+            best.push_back(candidate);
+        }
+    }
+    ties = best.size();
+    if (best.empty()) {
+        return Move();
+    }
+    std::uniform_int_distribution<std::size_t> pick(0, best.size() - 1);
+    return best[pick(random)];
 }
 
 unsigned BotGame::opposingStones(const GameBoard& board, Player mover) const {

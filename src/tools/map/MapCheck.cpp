@@ -1,0 +1,139 @@
+#include "tools/map/MapCheck.hpp"
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+#include "common/Logging.hpp"
+
+namespace {
+
+// Keeps the bare text of every message the map logger passes on.
+class MessageSink : public logcraft::Sink {
+public:
+    explicit MessageSink(std::vector<std::string>& messages) : m_messages(messages) {}
+
+protected:
+    void logEntry(const std::string& text) const override { m_messages.push_back(text); }
+
+private:
+    std::vector<std::string>& m_messages;
+};
+
+// While it lives, the map logger's errors and warnings go into the list and nowhere else; the
+// logger's level and additivity are restored afterwards.
+class MapMessageCapture {
+public:
+    explicit MapMessageCapture(std::vector<std::string>& messages)
+        : m_sink(std::make_shared<MessageSink>(messages)), m_level(loggerMap->getLevel()),
+          m_additive(loggerMap->getAdditive()) {
+        using namespace logcraft;
+        m_sink->setFormatter(makeTemplateFormatter(FieldStr<Field::Message, 0, RIGHT, ' '>()));
+        loggerMap->addSink(m_sink);
+        loggerMap->setLevel(LogLevel::WARN);
+        loggerMap->setAdditive(false);
+    }
+    ~MapMessageCapture() {
+        loggerMap->removeSink(m_sink);
+        loggerMap->setLevel(m_level);
+        loggerMap->setAdditive(m_additive);
+    }
+    MapMessageCapture(const MapMessageCapture&) = delete;
+    MapMessageCapture& operator=(const MapMessageCapture&) = delete;
+
+private:
+    std::shared_ptr<MessageSink> m_sink;
+    logcraft::LogLevel m_level;
+    bool m_additive;
+};
+
+bool isStone(Square s) {
+    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
+}
+
+} // namespace
+
+bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages) {
+    const MapMessageCapture capture(messages);
+    return map.loadFromString(text);
+}
+
+MapReport checkMapFile(const std::string& path) {
+    MapReport report;
+    report.name = path;
+    if (path != "-" && !std::ifstream(path)) {
+        report.errors.push_back("cannot open the file");
+        return report;
+    }
+    report.opened = true;
+    report.map = std::make_unique<Map>();
+    bool valid = false;
+    {
+        const MapMessageCapture capture(report.errors);
+        valid = report.map->loadFromFile(path);
+    }
+    if (valid) {
+        report.warnings = mapWarnings(*report.map);
+    } else if (report.errors.empty()) {
+        report.errors.push_back("the map reader refused the map");
+    }
+    return report;
+}
+
+// Stones are counted per player number as written in the map; a stone above the player count
+// is accepted by the reader but belongs to nobody who plays.
+std::vector<std::string> mapWarnings(const Map& map) {
+    std::vector<std::string> warnings;
+    std::array<unsigned, 9> stones{};
+    for (map_axis y = 0; y < map.getHeight(); ++y) {
+        for (map_axis x = 0; x < map.getWidth(); ++x) {
+            const Square s = map.getTile(x, y);
+            if (!isStone(s)) {
+                continue;
+            }
+            const auto player = static_cast<unsigned>(s);
+            ++stones[player];
+            if (player > map.getPlayers()) {
+                std::ostringstream text;
+                text << "stone of player " << player << " at (" << x << ", " << y
+                     << ") on a map for " << map.getPlayers() << " players";
+                warnings.push_back(text.str());
+            }
+        }
+    }
+    for (unsigned p = 1; p <= map.getPlayers(); ++p) {
+        if (stones[p] == 0) {
+            warnings.push_back("player " + std::to_string(p) + " has no stones at the start");
+        }
+    }
+    for (const Transition& t : map.getTransitions()) {
+        if (t.m_xStart == t.m_xEnd && t.m_yStart == t.m_yEnd && t.m_dStart == t.m_dEnd) {
+            std::ostringstream text;
+            text << "transition " << t << " leads back into itself";
+            warnings.push_back(text.str());
+        }
+    }
+    return warnings;
+}
+
+void printReport(std::ostream& os, const MapReport& report) {
+    os << report.name << ": ";
+    if (report.valid()) {
+        const Map& map = *report.map;
+        os << "valid (" << map.getPlayers() << " players, " << map.getWidth() << " x "
+           << map.getHeight() << ", " << map.getTransitions().size() << " transition"
+           << (map.getTransitions().size() == 1 ? "" : "s");
+        if (!report.warnings.empty()) {
+            os << ", " << report.warnings.size() << " warnings";
+        }
+        os << ")\n";
+    } else {
+        os << "invalid\n";
+    }
+    for (const std::string& error : report.errors) {
+        os << "  error: " << error << '\n';
+    }
+    for (const std::string& warning : report.warnings) {
+        os << "  warning: " << warning << '\n';
+    }
+}

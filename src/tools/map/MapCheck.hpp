@@ -1,0 +1,36 @@
+// Reading a map file the way the game does, with the reader's messages kept per file instead of
+// going to the log, plus the warnings about maps that read as valid but are likely mistakes.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/Map.hpp"
+
+// What reading one map file found. The map is kept for further work on a valid file.
+struct MapReport {
+    std::string name;
+    bool opened = false;
+    std::unique_ptr<Map> map;
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+
+    bool valid() const { return opened && map && map->isValid(); }
+};
+
+// Reads map text with the map reader; the reader's messages land in `messages` instead of the
+// log. True when the map is valid.
+bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages);
+
+// Reads and checks one map file ("-" is standard input); the file is read as a stream, so
+// that a file of any size costs no more memory than the map it holds.
+MapReport checkMapFile(const std::string& path);
+
+// Things a valid map allows that a map author rarely means: stones of players the map does
+// not have, players without start stones, transitions whose two ends are the same end.
+std::vector<std::string> mapWarnings(const Map& map);
+
+// "NAME: valid (...)" or "NAME: invalid", then one indented line per message.
+void printReport(std::ostream& os, const MapReport& report);

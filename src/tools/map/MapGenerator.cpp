@@ -1,0 +1,401 @@
+#include "tools/map/MapGenerator.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "common/GameBoard.hpp"
+#include "common/Map.hpp"
+#include "tools/map/MapCheck.hpp"
+
+namespace {
+
+constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+// Attempts before the generator gives up on options that keep failing the final check.
+constexpr int MaxAttempts = 40;
+
+// One end of a transition.
+struct End {
+    int x;
+    int y;
+    int d;
+    bool operator==(const End&) const = default;
+};
+
+// A map under construction: one character per square, and the squares that must stay free
+// so that the start blocks keep their moves.
+class Draft {
+public:
+    Draft(const GeneratorOptions& options, std::mt19937& random)
+        : m_options(options), m_random(random), m_width(static_cast<int>(options.width)),
+          m_height(static_cast<int>(options.height)), m_cells(options.width * options.height, '0'),
+          m_reserved(m_cells.size(), false) {}
+
+    bool build(std::string& text);
+
+private:
+    int at(int x, int y) const { return y * m_width + x; }
+    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+    // The square point-symmetric to `index` about the centre.
+    int mirror(int index) const { return static_cast<int>(m_cells.size()) - 1 - index; }
+    int draw(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(m_random); }
+
+    void placeBlock(int x0, int y0);
+    void placeStartBlocks();
+    void placeHoles();
+    bool canBecomeHole(int index) const;
+    bool placeSpecials(char square, unsigned count);
+    std::vector<int> freeSquares() const;
+    std::vector<End> rimEnds(std::size_t& outward) const;
+    End mirror(const End& e) const {
+        return {m_width - 1 - e.x, m_height - 1 - e.y, (e.d + 4) % 8};
+    }
+    bool placeTransitions();
+    std::string text() const;
+
+    const GeneratorOptions& m_options;
+    std::mt19937& m_random;
+    int m_width;
+    int m_height;
+    std::string m_cells;
+    std::vector<bool> m_reserved;
+    std::vector<std::pair<End, End>> m_transitions;
+};
+
+// A block of n x n stones in which player ((column - row) mod n) + 1 sits: each row and each
+// column holds every player once, so at the end of each row some player can capture the row.
+// The block and the ring around it are kept free of holes and special squares.
+void Draft::placeBlock(int x0, int y0) {
+    const int n = static_cast<int>(m_options.players);
+    for (int y = y0 - 1; y <= y0 + n; ++y) {
+        for (int x = x0 - 1; x <= x0 + n; ++x) {
+            if (inside(x, y)) {
+                m_reserved[at(x, y)] = true;
+            }
+        }
+    }
+    for (int row = 0; row < n; ++row) {
+        for (int col = 0; col < n; ++col) {
+            m_cells[at(x0 + col, y0 + row)] = static_cast<char>('1' + ((col - row + n) % n));
+        }
+    }
+}
+
+// One centred block, or two point-symmetric ones side by side when the board is wide and
+// large enough to give each room.
+void Draft::placeStartBlocks() {
+    const int n = static_cast<int>(m_options.players);
+    const int y0 = (m_height - n) / 2;
+    if (m_width * m_height >= 400 && m_width >= 2 * n + 8) {
+        const int x0 = std::max(1, m_width / 4 - n / 2);
+        placeBlock(x0, y0);
+        placeBlock(m_width - n - x0, m_height - n - y0);
+        return;
+    }
+    placeBlock((m_width - n) / 2, y0);
+}
+
+// Whether `index` can become a hole without cutting the board apart. A path in king steps
+// through the square can always go round it when the square's remaining neighbours touch each
+// other in one chain, so looking at the eight neighbours is enough; a square whose neighbours
+// fall apart into several groups is kept, even where the groups meet further away.
+bool Draft::canBecomeHole(int index) const {
+    std::array<std::pair<int, int>, 8> around{};
+    std::size_t count = 0;
+    for (int d = 0; d < 8; ++d) {
+        const int x = index % m_width + STEP_X[d];
+        const int y = index / m_width + STEP_Y[d];
+        if (inside(x, y) && m_cells[at(x, y)] != '-') {
+            around[count++] = {x, y};
+        }
+    }
+    if (count == 0) {
+        return false;
+    }
+    std::array<bool, 8> reached{};
+    std::array<std::size_t, 8> stack{};
+    std::size_t top = 0;
+    std::size_t seen = 1;
+    reached[0] = true;
+    stack[top++] = 0;
+    while (top > 0) {
+        const auto [x, y] = around[stack[--top]];
+        for (std::size_t j = 0; j < count; ++j) {
+            if (!reached[j] && std::abs(around[j].first - x) <= 1 &&
+                std::abs(around[j].second - y) <= 1) {
+                reached[j] = true;
+                ++seen;
+                stack[top++] = j;
+            }
+        }
+    }
+    return seen == count;
+}
+
+void Draft::placeHoles() {
+    const auto target = static_cast<std::size_t>(m_cells.size() * m_options.holes / 100);
+    std::size_t holes = 0;
+    for (std::size_t attempt = 0; holes < target && attempt < 4 * target + 20; ++attempt) {
+        const int index = draw(static_cast<int>(m_cells.size()));
+        const int other = mirror(index);
+        if (m_reserved[index] || m_reserved[other] || m_cells[index] != '0' ||
+            m_cells[other] != '0') {
+            continue;
+        }
+        if (!canBecomeHole(index)) {
+            continue;
+        }
+        m_cells[index] = '-';
+        if (other != index && !canBecomeHole(other)) {
+            m_cells[index] = '0';
+            continue;
+        }
+        m_cells[other] = '-';
+        holes += index == other ? 1 : 2;
+    }
+}
+
+std::vector<int> Draft::freeSquares() const {
+    std::vector<int> free;
+    for (int index = 0; index < static_cast<int>(m_cells.size()); ++index) {
+        if (!m_reserved[index] && m_cells[index] == '0') {
+            free.push_back(index);
+        }
+    }
+    return free;
+}
+
+// Pairs of point-symmetric squares first; an odd count ends on the centre square when there
+// is a free one, and else on any free square.
+bool Draft::placeSpecials(char square, unsigned count) {
+    while (count > 0) {
+        const auto free = freeSquares();
+        if (free.empty()) {
+            return false;
+        }
+        const int index = free[draw(static_cast<int>(free.size()))];
+        const int other = mirror(index);
+        if (count >= 2 && other != index && m_cells[other] == '0' && !m_reserved[other]) {
+            m_cells[index] = m_cells[other] = square;
+            count -= 2;
+            continue;
+        }
+        const int centre = static_cast<int>(m_cells.size()) / 2;
+        const bool centreFree =
+            mirror(centre) == centre && m_cells[centre] == '0' && !m_reserved[centre];
+        m_cells[centreFree && count % 2 == 1 ? centre : index] = square;
+        --count;
+    }
+    return true;
+}
+
+// Every side of a non-hole square that faces the outside or a hole may carry a transition;
+// sides that face the outside of the board come first, as the ones transitions are mostly
+// meant for (`outward` of them).
+std::vector<End> Draft::rimEnds(std::size_t& outward) const {
+    std::vector<End> ends;
+    std::vector<End> inner;
+    for (int y = 0; y < m_height; ++y) {
+        for (int x = 0; x < m_width; ++x) {
+            if (m_cells[at(x, y)] == '-') {
+                continue;
+            }
+            for (int d = 0; d < 8; ++d) {
+                const int nx = x + STEP_X[d];
+                const int ny = y + STEP_Y[d];
+                if (!inside(nx, ny)) {
+                    ends.push_back({x, y, d});
+                } else if (m_cells[at(nx, ny)] == '-') {
+                    inner.push_back({x, y, d});
+                }
+            }
+        }
+    }
+    outward = ends.size();
+    ends.insert(ends.end(), inner.begin(), inner.end());
+    return ends;
+}
+
+// A transition and its point-symmetric image are added together; a transition that is its
+// own image counts once. No end is used twice. Ends facing the outside are drawn first; ends
+// facing holes only once those are used up.
+bool Draft::placeTransitions() {
+    std::size_t outward = 0;
+    std::vector<End> ends = rimEnds(outward);
+    const auto take = [&ends, &outward](const End& e) {
+        const auto it = std::find(ends.begin(), ends.end(), e);
+        if (it - ends.begin() < static_cast<std::ptrdiff_t>(outward)) {
+            --outward;
+        }
+        ends.erase(it);
+    };
+    const auto has = [&ends](const End& e) {
+        return std::find(ends.begin(), ends.end(), e) != ends.end();
+    };
+    unsigned placed = 0;
+    for (unsigned attempt = 0; placed < m_options.transitions && ends.size() >= 2 &&
+                               attempt < 20 * m_options.transitions + 20;
+         ++attempt) {
+        const std::size_t pool = outward >= 2 ? outward : ends.size();
+        const End a = ends[draw(static_cast<int>(pool))];
+        const End b = ends[draw(static_cast<int>(pool))];
+        const End ma = mirror(a);
+        const End mb = mirror(b);
+        if (a == b) {
+            continue;
+        }
+        const bool selfImage = (ma == a && mb == b) || (ma == b && mb == a);
+        const bool pairFits = !selfImage && m_options.transitions - placed >= 2 && has(ma) &&
+                              has(mb) && !(ma == a || ma == b || mb == a || mb == b);
+        const bool lastSingle =
+            m_options.transitions - placed == 1 && attempt > 10 * m_options.transitions;
+        if (!selfImage && !pairFits && !lastSingle) {
+            continue;
+        }
+        take(a);
+        take(b);
+        m_transitions.emplace_back(a, b);
+        ++placed;
+        if (pairFits) {
+            take(ma);
+            take(mb);
+            m_transitions.emplace_back(ma, mb);
+            ++placed;
+        }
+    }
+    return placed == m_options.transitions;
+}
+
+std::string Draft::text() const {
+    std::ostringstream os;
+    os << m_options.players << '\n'
+       << m_options.overrides << '\n'
+       << m_options.bombs << ' ' << m_options.bombStrength << '\n'
+       << m_options.height << ' ' << m_options.width << '\n';
+    for (int y = 0; y < m_height; ++y) {
+        for (int x = 0; x < m_width; ++x) {
+            os << (x > 0 ? " " : "") << m_cells[at(x, y)];
+        }
+        os << '\n';
+    }
+    for (const auto& [a, b] : m_transitions) {
+        os << a.x << ' ' << a.y << ' ' << a.d << " <-> " << b.x << ' ' << b.y << ' ' << b.d << '\n';
+    }
+    return os.str();
+}
+
+// False when the board has no room left for every special square or transition asked for.
+bool Draft::build(std::string& mapText) {
+    placeStartBlocks();
+    placeHoles();
+    const bool placed = placeSpecials('c', m_options.choice) &&
+                        placeSpecials('i', m_options.inversion) &&
+                        placeSpecials('b', m_options.bonus) &&
+                        placeSpecials('x', m_options.expansion) && placeTransitions();
+    mapText = text();
+    return placed;
+}
+
+// The map must read as valid, give every player the same number of stones, and let each of
+// them move at the start.
+bool isFairAndValid(const std::string& text, const GeneratorOptions& options) {
+    Map map;
+    std::vector<std::string> messages;
+    if (!readMapText(text, map, messages)) {
+        return false;
+    }
+    std::vector<unsigned> stones(options.players + 1, 0);
+    for (map_axis y = 0; y < map.getHeight(); ++y) {
+        for (map_axis x = 0; x < map.getWidth(); ++x) {
+            const auto s = static_cast<unsigned>(map.getTile(x, y));
+            if (s >= 1 && s <= options.players) {
+                ++stones[s];
+            }
+        }
+    }
+    const GameBoard board(map);
+    for (unsigned p = 1; p <= options.players; ++p) {
+        if (stones[p] != stones[1] || !board.move_possible(static_cast<Player>(p))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseNumberList(const std::string& text, unsigned count, unsigned max, unsigned* values) {
+    std::istringstream in(text);
+    for (unsigned i = 0; i < count; ++i) {
+        std::uint64_t value = 0;
+        if ((i > 0 && in.get() != ',') || !readUnsigned(in >> std::noskipws, value, max)) {
+            return false;
+        }
+        values[i] = static_cast<unsigned>(value);
+    }
+    return in.peek() == std::char_traits<char>::eof();
+}
+
+bool parseSize(const std::string& text, unsigned& width, unsigned& height) {
+    const auto cross = text.find_first_of("xX");
+    if (cross == std::string::npos) {
+        return false;
+    }
+    unsigned values[2] = {};
+    std::string list = text;
+    list[cross] = ',';
+    if (!parseNumberList(list, 2, Map::MAX_WIDTH, values) || values[0] == 0 || values[1] == 0) {
+        return false;
+    }
+    width = values[0];
+    height = values[1];
+    return true;
+}
+
+bool checkGeneratorOptions(const GeneratorOptions& o, std::string& error) {
+    const unsigned side = o.players + 2;
+    if (o.players < 2 || o.players > 8) {
+        error = "the number of players must be 2 ... 8";
+    } else if (o.width > Map::MAX_WIDTH || o.height > Map::MAX_HEIGHT) {
+        error = "a map has at most 50 x 50 squares";
+    } else if (o.width < side || o.height < side) {
+        error = "a map for " + std::to_string(o.players) + " players needs at least " +
+                std::to_string(side) + " x " + std::to_string(side) + " squares";
+    } else if (o.holes > 60) {
+        error = "at most 60 per cent of the squares can be holes";
+    } else if (o.overrides > Map::MAX_OVERRIDE || o.bombs > Map::MAX_BOMBS ||
+               o.bombStrength > Map::MAX_BOMB_RADIUS) {
+        error = "override stones, bombs and bomb strength are at most 255 each";
+    } else if (o.bonus + o.bombs > 255 || o.bonus + o.overrides > 255) {
+        error = "bonus squares plus bombs, and bonus squares plus override stones, must not "
+                "exceed 255";
+    } else if (o.choice + o.inversion + o.bonus + o.expansion >
+               (o.width * o.height - side * side) * (100 - o.holes) / 200) {
+        error = "too many special squares for the free room on the map";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+bool generateMap(const GeneratorOptions& options, std::string& mapText, std::string& error) {
+    if (!checkGeneratorOptions(options, error)) {
+        return false;
+    }
+    std::mt19937 random(options.seed);
+    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
+        Draft draft(options, random);
+        std::string text;
+        if (draft.build(text) && isFairAndValid(text, options)) {
+            mapText = text;
+            return true;
+        }
+    }
+    error = "no valid fair map with every special square and transition asked for was found; "
+            "try fewer holes, special squares or transitions";
+    return false;
+}

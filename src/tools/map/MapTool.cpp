@@ -1,0 +1,218 @@
+#include "tools/map/MapTool.hpp"
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <random>
+
+#include "common/Logging.hpp"
+#include "tools/map/MapCommands.hpp"
+
+namespace {
+
+// The options each subcommand takes, by long name; "output" is everybody's.
+const std::map<std::string, std::vector<std::string>> COMMAND_OPTIONS = {
+    {"check", {}},
+    {"format", {"in-place", "output"}},
+    {"stats", {"games", "seed"}},
+    {"render", {"record", "move", "output"}},
+    {"replay", {"output"}},
+    {"generate",
+     {"players", "size", "holes", "transitions", "specials", "overrides", "bombs", "seed",
+      "output"}},
+};
+
+constexpr const char* USAGE =
+    "usage: reversi-map COMMAND [FILE...] [options]\n"
+    "  check FILE...                     read maps, list their problems; status 0 if all valid\n"
+    "  format FILE [-i | -o OUT]         write a valid map in the standard layout\n"
+    "  stats FILE [--games N --seed S]   figures and start fairness, optional greedy self-play\n"
+    "  render FILE -o OUT.svg            picture of a map\n"
+    "  render --record REC [--move N] -o OUT.svg   position after N events of a game record\n"
+    "  replay REC -o OUT.html            web page that replays a game record\n"
+    "  generate --players N --size WxH [--holes P] [--transitions K] [--specials c,i,b,x]\n"
+    "           [--overrides N] [--bombs N,STRENGTH] [--seed S] [-o OUT.map]\n";
+
+} // namespace
+
+// Every option is declared for every subcommand, so that --help lists them all; each one
+// notes its long name when met, for checkOptionsFit.
+bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
+    const auto note = [this](const char* name) {
+        return [this, name](const auto&, const auto&) { m_given.push_back(name); };
+    };
+    OPTA::VariableArgument<std::string> command(m_command, "check, format, stats, render, "
+                                                           "replay or generate");
+    command.valuename("COMMAND");
+    OPTA::VariableArgument<std::string> file(m_lastFile, "Map or record files");
+    file.valuename("FILE").min(0).max(0);
+    file.check_typed([this](const auto&, const std::string& value) { m_files.push_back(value); });
+    OPTA::VariableArgument<std::string> output(m_output, "Write the result to this &output file");
+    output.valuename("file").check_typed(note("output"));
+    OPTA::SwitchArgument inPlace(m_inPlace, "format: rewrite the file in place", 'i', "in-place");
+    inPlace.check_typed(note("in-place"));
+    OPTA::VariableArgument<std::string> record(m_record, "render: the game &record to show");
+    record.valuename("file").check_typed(note("record"));
+    OPTA::VariableArgument<unsigned> move(m_move, "render: show the position after N events",
+                                          "move");
+    move.valuename("N").check_typed(note("move"));
+    OPTA::VariableArgument<unsigned> games(m_games, "stats: greedy self-play games", "games");
+    games.valuename("N").check_typed(note("games"));
+    OPTA::VariableArgument<std::uint32_t> seed(m_seed, "stats, generate: random seed", "seed");
+    seed.valuename("S").check_typed(note("seed"));
+    OPTA::VariableArgument<unsigned> players(m_players, "generate: players 2 ... 8 (2)", "players");
+    players.valuename("N").check_typed(note("players"));
+    OPTA::VariableArgument<std::string> size(m_size, "generate: width x height (8x8)", "size");
+    size.valuename("WxH").check_typed(note("size"));
+    OPTA::VariableArgument<unsigned> holes(m_holes, "generate: per cent of holes (0)", "holes");
+    holes.valuename("P").check_typed(note("holes"));
+    OPTA::VariableArgument<unsigned> transitions(m_transitions, "generate: transitions (0)",
+                                                 "transitions");
+    transitions.valuename("K").check_typed(note("transitions"));
+    OPTA::VariableArgument<std::string> specials(
+        m_specials, "generate: choice, inversion, bonus, expansion squares (0,0,0,0)", "specials");
+    specials.valuename("c,i,b,x").check_typed(note("specials"));
+    OPTA::VariableArgument<unsigned> overrides(m_overrides, "generate: override stones (0)",
+                                               "overrides");
+    overrides.valuename("N").check_typed(note("overrides"));
+    OPTA::VariableArgument<std::string> bombs(m_bombs, "generate: bombs and strength (0,0)",
+                                              "bombs");
+    bombs.valuename("N,STRENGTH").check_typed(note("bombs"));
+    parser.arguments()
+        .add(command)
+        .add(file)
+        .add(output)
+        .add(inPlace)
+        .add(record)
+        .add(move)
+        .add(games)
+        .add(seed)
+        .add(players)
+        .add(size)
+        .add(holes)
+        .add(transitions)
+        .add(specials)
+        .add(overrides)
+        .add(bombs);
+    parser.program_name("reversi-map");
+    if (!Tool::parseOptions(parser)) {
+        return false;
+    }
+    m_moveGiven = std::count(m_given.begin(), m_given.end(), "move") > 0;
+    m_seedGiven = std::count(m_given.begin(), m_given.end(), "seed") > 0;
+    return true;
+}
+
+bool MapTool::checkOptionsFit() const {
+    const auto command = COMMAND_OPTIONS.find(m_command);
+    if (m_command.empty()) {
+        std::cerr << USAGE;
+        return false;
+    }
+    if (command == COMMAND_OPTIONS.end()) {
+        std::cerr << "reversi-map: unknown command '" << m_command << "'\n" << USAGE;
+        return false;
+    }
+    for (const std::string& option : m_given) {
+        const auto& allowed = command->second;
+        if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
+            std::cerr << "reversi-map: " << m_command << " takes no --" << option << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MapTool::oneFile(std::string& file) const {
+    if (m_files.size() != 1) {
+        std::cerr << "reversi-map: " << m_command << " takes one file\n" << USAGE;
+        return false;
+    }
+    file = m_files.front();
+    return true;
+}
+
+bool MapTool::generatorOptions(GeneratorOptions& options) const {
+    unsigned specials[4] = {};
+    unsigned bombs[2] = {};
+    if (!parseSize(m_size, options.width, options.height)) {
+        std::cerr << "reversi-map: --size wants WIDTHxHEIGHT, each 1 ... 50, not " << m_size
+                  << '\n';
+        return false;
+    }
+    if (!parseNumberList(m_specials, 4, 2500, specials)) {
+        std::cerr << "reversi-map: --specials wants four numbers c,i,b,x, not " << m_specials
+                  << '\n';
+        return false;
+    }
+    if (!parseNumberList(m_bombs, 2, 255, bombs)) {
+        std::cerr << "reversi-map: --bombs wants N,STRENGTH, not " << m_bombs << '\n';
+        return false;
+    }
+    options.players = m_players;
+    options.holes = m_holes;
+    options.transitions = m_transitions;
+    options.choice = specials[0];
+    options.inversion = specials[1];
+    options.bonus = specials[2];
+    options.expansion = specials[3];
+    options.overrides = m_overrides;
+    options.bombs = bombs[0];
+    options.bombStrength = bombs[1];
+    options.seed = m_seedGiven ? m_seed : std::random_device{}();
+    return true;
+}
+
+// The rules engine's own log lines (a disqualification while replaying) are not the output of
+// this program.
+bool MapTool::doRun() {
+    if (!checkOptionsFit()) {
+        return false;
+    }
+    Logging::setLogLevel(loggerGame, logcraft::LogLevel::WARN);
+    std::string file;
+    if (m_command == "check") {
+        if (m_files.empty()) {
+            std::cerr << "reversi-map: check needs at least one file\n";
+            return false;
+        }
+        return runCheck(m_files, std::cout);
+    }
+    if (m_command == "format") {
+        if (m_inPlace && !m_output.empty()) {
+            std::cerr << "reversi-map: format takes either -i or -o\n";
+            return false;
+        }
+        return oneFile(file) && runFormat(file, m_inPlace, m_output);
+    }
+    if (m_command == "stats") {
+        return oneFile(file) && runStats(file, m_games, m_seed, std::cout);
+    }
+    if (m_command == "render") {
+        if (m_record.empty() ? !oneFile(file) : !m_files.empty()) {
+            std::cerr << "reversi-map: render takes a map file or --record, not both\n";
+            return false;
+        }
+        const auto move = m_moveGiven ? std::optional<unsigned>(m_move) : std::nullopt;
+        if (move && m_record.empty()) {
+            std::cerr << "reversi-map: --move needs --record\n";
+            return false;
+        }
+        return runRender(file, m_record, move, m_output);
+    }
+    if (m_command == "replay") {
+        return oneFile(file) && runReplay(file, m_output);
+    }
+    GeneratorOptions options;
+    if (!m_files.empty()) {
+        std::cerr << "reversi-map: generate takes no file\n";
+        return false;
+    }
+    if (!generatorOptions(options)) {
+        return false;
+    }
+    if (!m_seedGiven) {
+        std::cerr << "reversi-map: seed " << options.seed << std::endl;
+    }
+    return runGenerate(options, m_output);
+}

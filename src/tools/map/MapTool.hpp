@@ -1,0 +1,44 @@
+// reversi-map: one program for the work around maps and game records, with a subcommand as
+// its first word (check, format, stats, render, replay, generate).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Tool.hpp"
+#include "tools/map/MapGenerator.hpp"
+
+class MapTool : public Tool {
+protected:
+    bool parseOptions(OPTA::ArgumentParser& parser) override;
+    bool doRun() override;
+
+private:
+    // Options that belong to another subcommand are refused rather than ignored.
+    bool checkOptionsFit() const;
+    bool oneFile(std::string& file) const;
+    bool generatorOptions(GeneratorOptions& options) const;
+
+    std::string m_command;
+    std::vector<std::string> m_files;
+    // Where the parser puts each file word before it is appended to m_files.
+    std::string m_lastFile;
+    std::string m_output;
+    bool m_inPlace = false;
+    std::string m_record;
+    unsigned m_move = 0;
+    bool m_moveGiven = false;
+    unsigned m_games = 0;
+    std::uint32_t m_seed = 0;
+    bool m_seedGiven = false;
+    unsigned m_players = 2;
+    std::string m_size = "8x8";
+    unsigned m_holes = 0;
+    unsigned m_transitions = 0;
+    std::string m_specials = "0,0,0,0";
+    unsigned m_overrides = 0;
+    std::string m_bombs = "0,0";
+    // The options given, by long name, for checkOptionsFit.
+    std::vector<std::string> m_given;
+};
