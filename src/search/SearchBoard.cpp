@@ -1,0 +1,1 @@
+#include "search/SearchBoard.hpp"
