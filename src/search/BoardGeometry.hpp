@@ -86,8 +86,8 @@ public:
 
 private:
     void buildSteps(const Map& map);
-    void buildRays();
-    void buildReverse();
+    void buildRays(const Map& map);
+    void buildReverse(const Map& map);
     void buildKeys();
 
     unsigned m_width;

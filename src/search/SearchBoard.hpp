@@ -171,21 +171,32 @@ private:
 
     explicit SearchBoard(std::shared_ptr<const BoardGeometry> geometry);
     void initFromSquares();
-    void setSquare(index_t i, Square value);
-    void restoreSquare(index_t i, Square value);
     void occupancyChanged(index_t i, bool nowOccupied);
+    void updateFrontier(index_t i);
+    void setSquare(index_t i, Square value);
+    void writeSquare(index_t i, Square value);
+    void setTurn(Player p, GamePhase phase);
+    void setStock(std::array<std::uint8_t, 9>& stock, unsigned kind, Player p, unsigned value);
+    void setMapping(const std::array<Square, 9>& ptob);
+    void pushUndo(Player mover);
+
+    unsigned captureLength(index_t start, unsigned d, Square colour) const;
+    unsigned tailCaptureLength(index_t start, const BoardGeometry::Ray& ray, Square colour) const;
     bool capturesFrom(index_t i, Square colour) const;
-    unsigned captureLength(const BoardGeometry::Ray& ray, index_t start, Square colour) const;
     bool squareLegal(index_t i, Square colour, bool canOverride) const;
     template <typename Visit>
-    bool forEachLegalSquare(Player p, Visit&& visit) const;
-    void placeStone(index_t i, Player p, MoveChoice choice);
-    void throwBomb(index_t i, Player p);
-    void setMapping(const std::array<Square, 9>& ptob);
-    void passTurn();
+    bool forEachPlacement(Player p, Visit&& visit) const;
+    bool hasPlacement(Player p) const;
+    bool mayMove(Player p) const;
+    unsigned variants(index_t i) const;
     bool canPlace(Player p) const;
     bool canBomb(Player p) const;
-    void pushUndo(Player mover);
+
+    void placeStone(index_t i, Player p, MoveChoice choice);
+    void flipLine(index_t start, unsigned d, unsigned count, Square colour);
+    void applySpecial(Square before, Player p, MoveChoice choice);
+    void throwBomb(index_t target, Player p);
+    void passTurn();
 
     std::shared_ptr<const BoardGeometry> m_geo;
     std::vector<Square> m_squares;
@@ -212,5 +223,5 @@ private:
     std::vector<Change> m_changes;
     std::vector<Undo> m_history;
     // Scratch space of a bomb blast: the squares of the level being spread.
-    mutable std::vector<index_t> m_queue;
+    std::vector<index_t> m_queue;
 };
