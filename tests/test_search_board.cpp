@@ -98,7 +98,8 @@ std::string randomMapText(std::mt19937& rng) {
     }
     std::shuffle(ends.begin(), ends.end(), rng);
     const unsigned pairs =
-        std::min<unsigned>(pick(static_cast<unsigned>(ends.size()) / 2 + 1), 150);
+        pick(3) == 0 ? 0
+                     : std::min<unsigned>(pick(static_cast<unsigned>(ends.size()) / 2 + 1), 150);
     for (unsigned k = 0; k < pairs; ++k) {
         const auto& a = ends[2 * k];
         const auto& b = pick(20) == 0 ? a : ends[2 * k + 1];

@@ -22,9 +22,10 @@ bool isStone(Square s) {
 } // namespace
 
 SearchBoard::SearchBoard(std::shared_ptr<const BoardGeometry> geometry)
-    : m_geo(std::move(geometry)), m_squares(m_geo->size(), Square::NONE),
-      m_adjacent(m_geo->size(), 0), m_frontier((m_geo->size() + 63u) / 64u, 0),
-      m_occupiedSet((m_geo->size() + 63u) / 64u, 0), m_queue(m_geo->size()) {}
+    : m_geo(std::move(geometry)), m_rays(m_geo->rayData()), m_rayOffsets(m_geo->rayOffsets()),
+      m_squares(m_geo->size() + 2u, Square::NONE), m_adjacent(m_geo->size(), 0),
+      m_frontier((m_geo->size() + 63u) / 64u, 0), m_occupiedSet((m_geo->size() + 63u) / 64u, 0),
+      m_queue(m_geo->size()) {}
 
 // A new game: the map's squares and stocks, every player in, and the first turn handed out as
 // the turn engine hands it out.
@@ -74,13 +75,14 @@ SearchBoard::SearchBoard(const Game& game)
 }
 
 SearchBoard::SearchBoard(const SearchBoard& other)
-    : m_geo(other.m_geo), m_squares(other.m_squares), m_adjacent(other.m_adjacent),
-      m_frontier(other.m_frontier), m_occupiedSet(other.m_occupiedSet), m_counts(other.m_counts),
-      m_ptob(other.m_ptob), m_btop(other.m_btop), m_bombs(other.m_bombs),
-      m_overrides(other.m_overrides), m_disqualified(other.m_disqualified),
-      m_validPlayers(other.m_validPlayers), m_nonHoles(other.m_nonHoles),
-      m_maxMoves(other.m_maxMoves), m_turn(other.m_turn), m_phase(other.m_phase),
-      m_moveNumber(other.m_moveNumber), m_hash(other.m_hash), m_queue(other.m_queue.size()) {}
+    : m_geo(other.m_geo), m_rays(other.m_rays), m_rayOffsets(other.m_rayOffsets),
+      m_squares(other.m_squares), m_adjacent(other.m_adjacent), m_frontier(other.m_frontier),
+      m_occupiedSet(other.m_occupiedSet), m_counts(other.m_counts), m_ptob(other.m_ptob),
+      m_btop(other.m_btop), m_bombs(other.m_bombs), m_overrides(other.m_overrides),
+      m_disqualified(other.m_disqualified), m_validPlayers(other.m_validPlayers),
+      m_nonHoles(other.m_nonHoles), m_maxMoves(other.m_maxMoves), m_turn(other.m_turn),
+      m_phase(other.m_phase), m_moveNumber(other.m_moveNumber), m_scanStart(other.m_scanStart),
+      m_hash(other.m_hash), m_queue(other.m_queue.size()) {}
 
 SearchBoard& SearchBoard::operator=(const SearchBoard& other) {
     if (this != &other) {
@@ -97,7 +99,7 @@ void SearchBoard::initFromSquares() {
     m_maxMoves = 0;
     for (unsigned i = 0; i < size(); ++i) {
         const Square s = m_squares[i];
-        if (isStone(s)) {
+        if (occupied(s)) {
             ++m_counts[static_cast<unsigned>(s)];
         }
         if (s != Square::NONE) {
@@ -110,6 +112,18 @@ void SearchBoard::initFromSquares() {
             occupancyChanged(static_cast<index_t>(i), true);
         }
     }
+    m_bitboards = m_geo->bitboards();
+    m_colourBits.fill(0);
+    m_freeBits = 0;
+    for (unsigned i = 0; m_bitboards && i < size(); ++i) {
+        const Square s = m_squares[i];
+        if (occupied(s)) {
+            m_colourBits[static_cast<unsigned>(s)] |= 1ull << i;
+        } else if (s != Square::NONE) {
+            m_freeBits |= 1ull << i;
+        }
+    }
+    m_turnBitsValid = false;
 }
 
 std::uint64_t SearchBoard::computeHash() const {
@@ -133,21 +147,26 @@ std::uint64_t SearchBoard::computeHash() const {
 // step onto it change, and with them whether those squares are candidates.
 void SearchBoard::occupancyChanged(index_t i, bool nowOccupied) {
     const std::uint64_t bit = 1ull << (i & 63u);
+    const std::uint32_t* reverse = m_geo->reverseData();
+    const std::uint32_t end = m_geo->reverseBegin(i + 1u);
     if (nowOccupied) {
         m_occupiedSet[i >> 6] |= bit;
+        for (std::uint32_t r = m_geo->reverseBegin(i); r < end; ++r) {
+            const unsigned j = reverse[r] >> 3;
+            m_adjacent[j] |= static_cast<std::uint8_t>(1u << (reverse[r] & 7u));
+            if (isFree(m_squares[j])) {
+                m_frontier[j >> 6] |= 1ull << (j & 63u);
+            }
+        }
     } else {
         m_occupiedSet[i >> 6] &= ~bit;
-    }
-    const std::uint32_t* reverse = m_geo->reverseData();
-    for (std::uint32_t r = m_geo->reverseBegin(i); r < m_geo->reverseBegin(i + 1u); ++r) {
-        const unsigned j = reverse[r] >> 3;
-        const auto mask = static_cast<std::uint8_t>(1u << (reverse[r] & 7u));
-        if (nowOccupied) {
-            m_adjacent[j] |= mask;
-        } else {
-            m_adjacent[j] &= static_cast<std::uint8_t>(~mask);
+        for (std::uint32_t r = m_geo->reverseBegin(i); r < end; ++r) {
+            const unsigned j = reverse[r] >> 3;
+            m_adjacent[j] &= static_cast<std::uint8_t>(~(1u << (reverse[r] & 7u)));
+            if (m_adjacent[j] == 0) {
+                m_frontier[j >> 6] &= ~(1ull << (j & 63u));
+            }
         }
-        updateFrontier(static_cast<index_t>(j));
     }
     updateFrontier(i);
 }
@@ -155,7 +174,7 @@ void SearchBoard::occupancyChanged(index_t i, bool nowOccupied) {
 // A candidate of a plain placement: free (empty or special), not a hole, next to a stone.
 void SearchBoard::updateFrontier(index_t i) {
     const Square s = m_squares[i];
-    const bool candidate = m_adjacent[i] != 0 && !occupied(s) && s != Square::NONE;
+    const bool candidate = m_adjacent[i] != 0 && isFree(s);
     const std::uint64_t bit = 1ull << (i & 63u);
     if (candidate) {
         m_frontier[i >> 6] |= bit;
@@ -177,10 +196,10 @@ void SearchBoard::setSquare(index_t i, Square value) {
 void SearchBoard::writeSquare(index_t i, Square value) {
     const Square old = m_squares[i];
     m_squares[i] = value;
-    if (isStone(old)) {
+    if (occupied(old)) {
         --m_counts[static_cast<unsigned>(old)];
     }
-    if (isStone(value)) {
+    if (occupied(value)) {
         ++m_counts[static_cast<unsigned>(value)];
     }
     if (value == Square::NONE) {
@@ -192,6 +211,16 @@ void SearchBoard::writeSquare(index_t i, Square value) {
         occupancyChanged(i, occupied(value));
     } else if (old == Square::NONE || value == Square::NONE) {
         updateFrontier(i);
+    }
+    if (m_bitboards) {
+        const std::uint64_t bit = 1ull << i;
+        if (occupied(old)) {
+            m_colourBits[static_cast<unsigned>(old)] &= ~bit;
+        }
+        if (occupied(value)) {
+            m_colourBits[static_cast<unsigned>(value)] |= bit;
+        }
+        m_freeBits = isFree(value) ? m_freeBits | bit : m_freeBits & ~bit;
     }
 }
 
@@ -253,6 +282,8 @@ void SearchBoard::unmakeMove() {
         writeSquare(change.index, change.old);
     }
     m_changes.resize(undo.changes);
+    m_scanStart = 0;
+    m_turnBitsValid = false;
     m_hash = undo.hash;
     m_moveNumber = undo.moveNumber;
     m_turn = undo.turn;
@@ -278,18 +309,17 @@ void SearchBoard::setTurn(Player p, GamePhase phase) {
     m_phase = phase;
 }
 
-bool SearchBoard::canPlace(Player p) const {
-    return !m_disqualified[number(p)] && hasPlacement(p);
-}
-
 bool SearchBoard::canBomb(Player p) const {
     return !m_disqualified[number(p)] && m_nonHoles != 0 && m_bombs[number(p)] != 0;
 }
 
 // The turn engine's advance: the next player in the cycle who can act in the phase; when a
 // whole round finds nobody, the phase moves on (BUILD to TERMINAL, whose search starts at the
-// same player, TERMINAL to FINAL).
+// same player, TERMINAL to FINAL). The first square where the new player on turn can place a
+// stone is kept, since the moves of that player are asked for next.
 void SearchBoard::passTurn() {
+    m_scanStart = 0;
+    m_turnBitsValid = false;
     if (m_validPlayers == 0) {
         return;
     }
@@ -298,7 +328,7 @@ void SearchBoard::passTurn() {
     GamePhase phase = m_phase;
     if (phase == GamePhase::BUILD) {
         const Player start = turn;
-        while (!canPlace(turn)) {
+        while (m_disqualified[number(turn)] || !findPlacements(turn)) {
             turn = incrementPlayer(turn, n);
             if (turn == start) {
                 phase = GamePhase::TERMINAL;
@@ -317,6 +347,22 @@ void SearchBoard::passTurn() {
         }
     }
     setTurn(turn, phase);
+}
+
+// Whether p can place a stone; if so, what is known about p's moves is kept for the moves of
+// the player on turn: all of them on a bitboard map, the first square otherwise.
+bool SearchBoard::findPlacements(Player p) {
+    if (m_bitboards) {
+        m_turnBits = placementBits(p);
+        m_turnBitsValid = m_turnBits != 0;
+        return m_turnBitsValid;
+    }
+    m_scanStart = firstPlacement(p);
+    if (m_scanStart == INVALID_INDEX) {
+        m_scanStart = 0;
+        return false;
+    }
+    return true;
 }
 
 void SearchBoard::setStock(std::array<std::uint8_t, 9>& stock, unsigned kind, Player p,

@@ -168,6 +168,8 @@ private:
     static constexpr bool occupied(Square s) {
         return static_cast<unsigned>(s) - 1u < 9u; // stones 1 ... 8 and EXPANSION 9
     }
+    // Empty or special: where a stone may go without an override.
+    static constexpr bool isFree(Square s) { return !occupied(s) && s != Square::NONE; }
 
     explicit SearchBoard(std::shared_ptr<const BoardGeometry> geometry);
     void initFromSquares();
@@ -181,24 +183,30 @@ private:
     void pushUndo(Player mover);
 
     unsigned captureLength(index_t start, unsigned d, Square colour) const;
-    unsigned tailCaptureLength(index_t start, const BoardGeometry::Ray& ray, Square colour) const;
+    unsigned tailCaptureLength(index_t start, unsigned d, Square colour) const;
     bool capturesFrom(index_t i, Square colour) const;
     bool squareLegal(index_t i, Square colour, bool canOverride) const;
+    std::uint64_t placementBits(Player p) const;
     template <typename Visit>
-    bool forEachPlacement(Player p, Visit&& visit) const;
-    bool hasPlacement(Player p) const;
+    index_t forEachPlacement(Player p, index_t from, Visit&& visit) const;
+    index_t firstPlacement(Player p) const;
+    index_t scanStart(Player p) const;
     bool mayMove(Player p) const;
     unsigned variants(index_t i) const;
-    bool canPlace(Player p) const;
     bool canBomb(Player p) const;
 
     void placeStone(index_t i, Player p, MoveChoice choice);
     void flipLine(index_t start, unsigned d, unsigned count, Square colour);
+    void flipSquare(index_t i, Square colour);
     void applySpecial(Square before, Player p, MoveChoice choice);
     void throwBomb(index_t target, Player p);
     void passTurn();
+    bool findPlacements(Player p);
 
     std::shared_ptr<const BoardGeometry> m_geo;
+    // The geometry's ray tables, read in the inner loops.
+    const index_t* m_rays;
+    const std::uint32_t* m_rayOffsets;
     std::vector<Square> m_squares;
     // Bit d set: neighbour(i, d) is occupied (and not i itself).
     std::vector<std::uint8_t> m_adjacent;
@@ -207,7 +215,8 @@ private:
     std::vector<std::uint64_t> m_frontier;
     // Occupied squares: the candidates of override moves.
     std::vector<std::uint64_t> m_occupiedSet;
-    std::array<std::uint32_t, 9> m_counts{};
+    // Occupied squares by content: stone colours 1 ... 8, expansion squares in slot 9.
+    std::array<std::uint32_t, 10> m_counts{};
     std::array<Square, 9> m_ptob{};
     std::array<Player, 9> m_btop{};
     std::array<std::uint8_t, 9> m_bombs{};
@@ -219,6 +228,16 @@ private:
     Player m_turn = Player::P_INVALID;
     GamePhase m_phase = GamePhase::BUILD;
     std::uint16_t m_moveNumber = 0;
+    // The player on turn has no move on a square below this one (found when the turn passed).
+    index_t m_scanStart = 0;
+    // Boards of at most 64 squares without transitions (geometry().bitboards()) also keep the
+    // squares as sets: by content (colours 1 ... 8, expansion 9) and the free squares; the
+    // squares where the player on turn may place a stone are kept while m_turnBitsValid.
+    bool m_bitboards = false;
+    std::array<std::uint64_t, 10> m_colourBits{};
+    std::uint64_t m_freeBits = 0;
+    std::uint64_t m_turnBits = 0;
+    bool m_turnBitsValid = false;
     std::uint64_t m_hash = 0;
     std::vector<Change> m_changes;
     std::vector<Undo> m_history;

@@ -16,40 +16,38 @@ unsigned number(Player p) {
 
 // Squares the line from `start` in direction d captures for `colour`: the run of occupied
 // squares of other colours up to a square of that colour; 0 when the line ends first (at the
-// edge, a hole, a free square, or back at its start). The first square is known occupied.
+// edge, a hole, a free square, or back at its start). The first square must be occupied: the
+// callers walk only the directions set in m_adjacent.
 unsigned SearchBoard::captureLength(index_t start, unsigned d, Square colour) const {
-    const BoardGeometry::Ray& ray = m_geo->ray(start, d);
-    const index_t* line = m_geo->rayData() + ray.offset;
-    if (m_squares[line[0]] == colour) {
+    const index_t* line = m_rays + m_rayOffsets[start * 8u + d];
+    const Square* squares = m_squares.data();
+    if (squares[line[0]] == colour) {
         return 0;
     }
-    for (unsigned k = 1; k < ray.length; ++k) {
-        const Square s = m_squares[line[k]];
+    for (unsigned k = 1;; ++k) {
+        const Square s = squares[line[k]];
         if (s == colour) {
             return k;
         }
         if (!occupied(s)) {
-            return 0;
+            return line[k] == m_geo->rayTail() ? tailCaptureLength(start, d, colour) : 0;
         }
     }
-    return ray.tailIndex == INVALID_INDEX ? 0 : tailCaptureLength(start, ray, colour);
 }
 
-// The walk beyond the stored part of a long line, through the step table. A walk that goes on
+// The walk beyond the listed part of a long line, through the step table. A walk that goes on
 // longer than there are (square, direction) pairs is going round a loop that misses its start
 // (not possible on a valid map) and captures nothing.
-unsigned SearchBoard::tailCaptureLength(index_t start, const BoardGeometry::Ray& ray,
-                                        Square colour) const {
-    index_t at = ray.tailIndex;
-    Direction dir = ray.tailDirection;
-    for (unsigned k = ray.length; k < 8u * size(); ++k) {
-        const Direction next = m_geo->continuation(at, dir);
-        at = m_geo->neighbour(at, dir);
-        dir = next;
-        if (at == INVALID_INDEX || at == start) {
+unsigned SearchBoard::tailCaptureLength(index_t start, unsigned d, Square colour) const {
+    BoardGeometry::Tail at = m_geo->tail(start, d);
+    for (unsigned k = BoardGeometry::MAX_RAY; k < 8u * size(); ++k) {
+        const Direction next = m_geo->continuation(at.index, at.direction);
+        at.index = m_geo->neighbour(at.index, at.direction);
+        at.direction = next;
+        if (at.index == INVALID_INDEX || at.index == start) {
             return 0;
         }
-        const Square s = m_squares[at];
+        const Square s = m_squares[at.index];
         if (s == colour) {
             return k;
         }
@@ -60,9 +58,24 @@ unsigned SearchBoard::tailCaptureLength(index_t start, const BoardGeometry::Ray&
     return 0;
 }
 
-bool SearchBoard::capturesFrom(index_t i, Square colour) const {
+// Whether a stone of `colour` on square i captures in any direction: in each direction whose
+// first square is occupied, the run of other colours must end on `colour`. This is the inner
+// loop of every move generation, hence the local pointers.
+inline bool SearchBoard::capturesFrom(index_t i, Square colour) const {
+    const Square* squares = m_squares.data();
+    const std::uint32_t* offsets = m_rayOffsets + i * 8u;
     for (unsigned mask = m_adjacent[i]; mask != 0; mask &= mask - 1) {
-        if (captureLength(i, static_cast<unsigned>(std::countr_zero(mask)), colour) != 0) {
+        const auto d = static_cast<unsigned>(std::countr_zero(mask));
+        const index_t* line = m_rays + offsets[d];
+        if (squares[line[0]] == colour) {
+            continue;
+        }
+        unsigned k = 1;
+        Square s = squares[line[1]];
+        while (occupied(s) && s != colour) {
+            s = squares[line[++k]];
+        }
+        if (s == colour || (line[k] == m_geo->rayTail() && tailCaptureLength(i, d, colour) != 0)) {
             return true;
         }
     }
@@ -72,7 +85,7 @@ bool SearchBoard::capturesFrom(index_t i, Square colour) const {
 // The rules' test of a placement on a square that is not a hole: an occupied square (a stone
 // of any colour or an expansion square) needs an override stone; an expansion square needs
 // nothing more, every other square a capture.
-bool SearchBoard::squareLegal(index_t i, Square colour, bool canOverride) const {
+inline bool SearchBoard::squareLegal(index_t i, Square colour, bool canOverride) const {
     const Square s = m_squares[i];
     if (occupied(s)) {
         if (!canOverride) {
@@ -85,27 +98,65 @@ bool SearchBoard::squareLegal(index_t i, Square colour, bool canOverride) const 
     return capturesFrom(i, colour);
 }
 
-// Calls visit(i) for every square where p may place a stone, in index order, until visit
-// returns false; returns whether it was stopped.
+// On a board of at most 64 squares without transitions, the squares where p may place a
+// stone, found for all squares at once: from p's stones a run of other occupied squares is
+// followed in each direction, and the free square after it (with override stones also an
+// occupied one) is a move. Expansion squares are moves whenever p has an override stone.
+std::uint64_t SearchBoard::placementBits(Player p) const {
+    const std::uint64_t own = m_colourBits[static_cast<unsigned>(m_ptob[number(p)])];
+    const std::uint64_t occupiedBits = m_occupiedSet[0];
+    const std::uint64_t opponents = occupiedBits & ~own;
+    const bool canOverride = m_overrides[number(p)] != 0;
+    const std::uint64_t targets = m_freeBits | (canOverride ? occupiedBits : 0);
+    std::uint64_t moves = canOverride ? m_colourBits[9] : 0;
+    for (unsigned d = 0; d < 8; ++d) {
+        const BoardGeometry::Shift& step = m_geo->shift(d);
+        for (std::uint64_t run = step(own) & opponents; run != 0; run &= opponents) {
+            run = step(run);
+            moves |= run & targets;
+        }
+    }
+    return moves;
+}
+
+// Calls visit(i) for every square from `from` on where p may place a stone, in index order,
+// until visit returns false; returns the square where it was stopped, or INVALID_INDEX.
 template <typename Visit>
-bool SearchBoard::forEachPlacement(Player p, Visit&& visit) const {
+index_t SearchBoard::forEachPlacement(Player p, index_t from, Visit&& visit) const {
+    if (m_bitboards) {
+        std::uint64_t bits = p == m_turn && m_turnBitsValid ? m_turnBits : placementBits(p);
+        for (bits &= ~0ull << (from & 63u); bits != 0; bits &= bits - 1) {
+            const auto i = static_cast<index_t>(std::countr_zero(bits));
+            if (!visit(i)) {
+                return i;
+            }
+        }
+        return INVALID_INDEX;
+    }
     const Square colour = m_ptob[number(p)];
     const bool canOverride = m_overrides[number(p)] != 0;
     const std::uint64_t withOccupied = canOverride ? ~0ull : 0ull;
-    for (std::size_t w = 0; w < m_frontier.size(); ++w) {
-        std::uint64_t bits = m_frontier[w] | (m_occupiedSet[w] & withOccupied);
+    std::uint64_t first = ~0ull << (from & 63u);
+    for (std::size_t w = from >> 6; w < m_frontier.size(); ++w) {
+        std::uint64_t bits = (m_frontier[w] | (m_occupiedSet[w] & withOccupied)) & first;
+        first = ~0ull;
         for (; bits != 0; bits &= bits - 1) {
             const auto i = static_cast<index_t>(w * 64u + std::countr_zero(bits));
             if (squareLegal(i, colour, canOverride) && !visit(i)) {
-                return true;
+                return i;
             }
         }
     }
-    return false;
+    return INVALID_INDEX;
 }
 
-bool SearchBoard::hasPlacement(Player p) const {
-    return forEachPlacement(p, [](index_t) { return false; });
+index_t SearchBoard::firstPlacement(Player p) const {
+    return forEachPlacement(p, 0, [](index_t) { return false; });
+}
+
+// Squares below m_scanStart are known to hold no move of the player on turn.
+index_t SearchBoard::scanStart(Player p) const {
+    return p == m_turn ? m_scanStart : 0;
 }
 
 bool SearchBoard::mayMove(Player p) const {
@@ -117,7 +168,7 @@ bool SearchBoard::hasMove(Player p) const {
     if (!mayMove(p)) {
         return false;
     }
-    return m_phase == GamePhase::BUILD ? hasPlacement(p) : canBomb(p);
+    return m_phase == GamePhase::BUILD ? firstPlacement(p) != INVALID_INDEX : canBomb(p);
 }
 
 unsigned SearchBoard::variants(index_t i) const {
@@ -133,7 +184,7 @@ unsigned SearchBoard::countMoves(Player p) const {
         return canBomb(p) ? m_nonHoles : 0;
     }
     unsigned count = 0;
-    forEachPlacement(p, [&](index_t i) {
+    forEachPlacement(p, scanStart(p), [&](index_t i) {
         count += variants(i);
         return true;
     });
@@ -148,7 +199,7 @@ unsigned SearchBoard::mobility(Player p) const {
         return canBomb(p) ? m_nonHoles : 0;
     }
     unsigned count = 0;
-    forEachPlacement(p, [&](index_t) {
+    forEachPlacement(p, scanStart(p), [&](index_t) {
         ++count;
         return true;
     });
@@ -170,7 +221,7 @@ unsigned SearchBoard::generateMoves(Player p, SearchMove* out) const {
         }
         return n;
     }
-    forEachPlacement(p, [&](index_t i) {
+    forEachPlacement(p, scanStart(p), [&](index_t i) {
         switch (m_squares[i]) {
         case Square::CHOICE:
             for (unsigned c = 1; c <= players(); ++c) {
@@ -251,22 +302,34 @@ void SearchBoard::placeStone(index_t i, Player p, MoveChoice choice) {
 
 // Gives the first `count` squares of the line from `start` in direction d to `colour`.
 void SearchBoard::flipLine(index_t start, unsigned d, unsigned count, Square colour) {
-    const BoardGeometry::Ray& ray = m_geo->ray(start, d);
-    const index_t* line = m_geo->rayData() + ray.offset;
-    const unsigned stored = count < ray.length ? count : ray.length;
-    for (unsigned k = 0; k < stored; ++k) {
-        if (m_squares[line[k]] != colour) {
-            setSquare(line[k], colour);
-        }
+    const index_t* line = m_geo->ray(start, d);
+    const unsigned listed = count < BoardGeometry::MAX_RAY ? count : BoardGeometry::MAX_RAY;
+    for (unsigned k = 0; k < listed; ++k) {
+        flipSquare(line[k], colour);
     }
-    index_t at = ray.tailIndex;
-    Direction dir = ray.tailDirection;
-    for (unsigned k = stored; k < count; ++k) {
-        const Direction next = m_geo->continuation(at, dir);
-        at = m_geo->neighbour(at, dir);
-        dir = next;
-        if (m_squares[at] != colour) {
-            setSquare(at, colour);
-        }
+    BoardGeometry::Tail at = m_geo->tail(start, d);
+    for (unsigned k = listed; k < count; ++k) {
+        const Direction next = m_geo->continuation(at.index, at.direction);
+        at.index = m_geo->neighbour(at.index, at.direction);
+        at.direction = next;
+        flipSquare(at.index, colour);
+    }
+}
+
+// A captured square (a stone or an expansion square) takes the mover's colour; a square met
+// twice by the walks of one move flips once.
+void SearchBoard::flipSquare(index_t i, Square colour) {
+    const Square old = m_squares[i];
+    if (old == colour) {
+        return;
+    }
+    m_changes.push_back({i, old});
+    m_hash ^= m_geo->squareKey(i, old) ^ m_geo->squareKey(i, colour);
+    --m_counts[static_cast<unsigned>(old)];
+    ++m_counts[static_cast<unsigned>(colour)];
+    m_squares[i] = colour;
+    if (m_bitboards) {
+        m_colourBits[static_cast<unsigned>(old)] &= ~(1ull << i);
+        m_colourBits[static_cast<unsigned>(colour)] |= 1ull << i;
     }
 }
