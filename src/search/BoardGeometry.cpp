@@ -158,6 +158,8 @@ void BoardGeometry::buildShifts(const Map& map) {
     std::uint64_t notEast = 0;
     std::uint64_t notWest = 0;
     for (unsigned i = 0; i < m_size; ++i) {
+        const Square s = map.getTiles()[i];
+        m_choiceOrBonus |= s == Square::CHOICE || s == Square::BONUS ? 1ull << i : 0;
         notEast |= i % m_width != m_width - 1 ? 1ull << i : 0;
         notWest |= i % m_width != 0 ? 1ull << i : 0;
     }

@@ -84,6 +84,8 @@ public:
     // single words and a step is a shift (see shift()).
     bool bitboards() const { return m_bitboards; }
     const Shift& shift(unsigned d) const { return m_shifts[d]; }
+    // Bitboard maps: the choice and bonus squares of the map.
+    std::uint64_t choiceOrBonus() const { return m_choiceOrBonus; }
 
     std::uint32_t reverseBegin(index_t i) const { return m_reverseOffset[i]; }
     const std::uint32_t* reverseData() const { return m_reverse.data(); }
@@ -121,6 +123,7 @@ private:
     unsigned m_bombStrength;
     bool m_bitboards = false;
     Shift m_shifts[8] = {};
+    std::uint64_t m_choiceOrBonus = 0;
     std::vector<index_t> m_step;
     std::vector<Direction> m_next;
     std::vector<std::uint32_t> m_rayOffset;

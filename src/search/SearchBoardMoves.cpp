@@ -1,7 +1,8 @@
-// Legality and move generation of the search board, and the placement of a stone. Only
-// candidate squares are tried: free squares next to an occupied one, and occupied squares
-// while the mover has override stones. A line is walked along its precomputed ray, and only in
-// the directions whose first square is occupied.
+// Legality, move generation and the placement of a stone. On bitboard maps (at most 64
+// squares, no transitions) all placements of a player are found at once with shifted bit
+// sets. On other maps only candidate squares are tried: free squares next to an occupied one,
+// and occupied squares while the mover has override stones; a line is walked along its
+// precomputed ray, and only in the directions whose first square is occupied.
 #include <bit>
 
 #include "search/SearchBoard.hpp"
@@ -60,7 +61,7 @@ unsigned SearchBoard::tailCaptureLength(index_t start, unsigned d, Square colour
 
 // Whether a stone of `colour` on square i captures in any direction: in each direction whose
 // first square is occupied, the run of other colours must end on `colour`. This is the inner
-// loop of every move generation, hence the local pointers.
+// loop of move generation on maps that are not bitboard maps, hence the local pointers.
 inline bool SearchBoard::capturesFrom(index_t i, Square colour) const {
     const Square* squares = m_squares.data();
     const std::uint32_t* offsets = m_rayOffsets + i * 8u;
@@ -98,17 +99,16 @@ inline bool SearchBoard::squareLegal(index_t i, Square colour, bool canOverride)
     return capturesFrom(i, colour);
 }
 
-// On a board of at most 64 squares without transitions, the squares where p may place a
-// stone, found for all squares at once: from p's stones a run of other occupied squares is
-// followed in each direction, and the free square after it (with override stones also an
-// occupied one) is a move. Expansion squares are moves whenever p has an override stone.
+// Bitboard maps: the squares where p may place a stone, for all squares at once. From p's
+// stones a run of other occupied squares is followed in each direction; the free square after
+// it (with override stones also an occupied one) is a move. Expansion squares are moves
+// whenever p has an override stone.
 std::uint64_t SearchBoard::placementBits(Player p) const {
-    const std::uint64_t own = m_colourBits[static_cast<unsigned>(m_ptob[number(p)])];
-    const std::uint64_t occupiedBits = m_occupiedSet[0];
-    const std::uint64_t opponents = occupiedBits & ~own;
-    const bool canOverride = m_overrides[number(p)] != 0;
-    const std::uint64_t targets = m_freeBits | (canOverride ? occupiedBits : 0);
-    std::uint64_t moves = canOverride ? m_colourBits[9] : 0;
+    const std::uint64_t own = m_s.colourBits[static_cast<unsigned>(m_s.ptob[number(p)])];
+    const std::uint64_t opponents = m_s.occupiedBits & ~own;
+    const bool canOverride = m_s.overrides[number(p)] != 0;
+    const std::uint64_t targets = m_s.freeBits | (canOverride ? m_s.occupiedBits : 0);
+    std::uint64_t moves = canOverride ? m_s.colourBits[9] : 0;
     for (unsigned d = 0; d < 8; ++d) {
         const BoardGeometry::Shift& step = m_geo->shift(d);
         for (std::uint64_t run = step(own) & opponents; run != 0; run &= opponents) {
@@ -119,13 +119,18 @@ std::uint64_t SearchBoard::placementBits(Player p) const {
     return moves;
 }
 
+// The placements of p, taken from what the last turn change found when p is on turn.
+std::uint64_t SearchBoard::turnPlacementBits(Player p) const {
+    return p == m_s.turn && m_s.turnBitsValid ? m_s.turnBits : placementBits(p);
+}
+
 // Calls visit(i) for every square from `from` on where p may place a stone, in index order,
 // until visit returns false; returns the square where it was stopped, or INVALID_INDEX.
 template <typename Visit>
 index_t SearchBoard::forEachPlacement(Player p, index_t from, Visit&& visit) const {
     if (m_bitboards) {
-        std::uint64_t bits = p == m_turn && m_turnBitsValid ? m_turnBits : placementBits(p);
-        for (bits &= ~0ull << (from & 63u); bits != 0; bits &= bits - 1) {
+        std::uint64_t bits = turnPlacementBits(p) & (~0ull << (from & 63u));
+        for (; bits != 0; bits &= bits - 1) {
             const auto i = static_cast<index_t>(std::countr_zero(bits));
             if (!visit(i)) {
                 return i;
@@ -133,8 +138,8 @@ index_t SearchBoard::forEachPlacement(Player p, index_t from, Visit&& visit) con
         }
         return INVALID_INDEX;
     }
-    const Square colour = m_ptob[number(p)];
-    const bool canOverride = m_overrides[number(p)] != 0;
+    const Square colour = m_s.ptob[number(p)];
+    const bool canOverride = m_s.overrides[number(p)] != 0;
     const std::uint64_t withOccupied = canOverride ? ~0ull : 0ull;
     std::uint64_t first = ~0ull << (from & 63u);
     for (std::size_t w = from >> 6; w < m_frontier.size(); ++w) {
@@ -154,38 +159,46 @@ index_t SearchBoard::firstPlacement(Player p) const {
     return forEachPlacement(p, 0, [](index_t) { return false; });
 }
 
-// Squares below m_scanStart are known to hold no move of the player on turn.
+// Squares below the kept start hold no placement of the player on turn.
 index_t SearchBoard::scanStart(Player p) const {
-    return p == m_turn ? m_scanStart : 0;
+    return p == m_s.turn ? m_s.scanStart : 0;
 }
 
 bool SearchBoard::mayMove(Player p) const {
-    return number(p) >= 1 && number(p) <= players() && !m_disqualified[number(p)] &&
-           m_phase != GamePhase::FINAL;
+    return number(p) >= 1 && number(p) <= players() && !isDisqualified(p) &&
+           m_s.phase != GamePhase::FINAL;
 }
 
 bool SearchBoard::hasMove(Player p) const {
     if (!mayMove(p)) {
         return false;
     }
-    return m_phase == GamePhase::BUILD ? firstPlacement(p) != INVALID_INDEX : canBomb(p);
-}
-
-unsigned SearchBoard::variants(index_t i) const {
-    const Square s = m_squares[i];
-    return s == Square::CHOICE ? players() : s == Square::BONUS ? 2u : 1u;
+    if (m_s.phase == GamePhase::TERMINAL) {
+        return canBomb(p);
+    }
+    return m_bitboards ? turnPlacementBits(p) != 0 : firstPlacement(p) != INVALID_INDEX;
 }
 
 unsigned SearchBoard::countMoves(Player p) const {
     if (!mayMove(p)) {
         return 0;
     }
-    if (m_phase == GamePhase::TERMINAL) {
-        return canBomb(p) ? m_nonHoles : 0;
+    if (m_s.phase == GamePhase::TERMINAL) {
+        return canBomb(p) ? m_s.nonHoles : 0;
+    }
+    if (m_bitboards) {
+        const std::uint64_t bits = turnPlacementBits(p);
+        const std::uint64_t special = bits & m_s.freeBits & m_geo->choiceOrBonus();
+        unsigned count = static_cast<unsigned>(std::popcount(bits));
+        for (std::uint64_t s = special; s != 0; s &= s - 1) {
+            count += m_squares[std::countr_zero(s)] == Square::CHOICE ? players() - 1u : 1u;
+        }
+        return count;
     }
     unsigned count = 0;
     forEachPlacement(p, scanStart(p), [&](index_t i) {
-        count += variants(i);
+        const Square s = m_squares[i];
+        count += s == Square::CHOICE ? players() : s == Square::BONUS ? 2u : 1u;
         return true;
     });
     return count;
@@ -195,8 +208,11 @@ unsigned SearchBoard::mobility(Player p) const {
     if (!mayMove(p)) {
         return 0;
     }
-    if (m_phase == GamePhase::TERMINAL) {
-        return canBomb(p) ? m_nonHoles : 0;
+    if (m_s.phase == GamePhase::TERMINAL) {
+        return canBomb(p) ? m_s.nonHoles : 0;
+    }
+    if (m_bitboards) {
+        return static_cast<unsigned>(std::popcount(turnPlacementBits(p)));
     }
     unsigned count = 0;
     forEachPlacement(p, scanStart(p), [&](index_t) {
@@ -211,7 +227,7 @@ unsigned SearchBoard::generateMoves(Player p, SearchMove* out) const {
         return 0;
     }
     unsigned n = 0;
-    if (m_phase == GamePhase::TERMINAL) {
+    if (m_s.phase == GamePhase::TERMINAL) {
         if (canBomb(p)) {
             for (unsigned i = 0; i < size(); ++i) {
                 if (m_squares[i] != Square::NONE) {
@@ -250,7 +266,7 @@ void SearchBoard::generateMoves(Player p, std::vector<SearchMove>& out) const {
 // 1 ... n on a choice square, BOMB or OVERRIDE on a bonus square, NONE elsewhere and on bombs.
 bool SearchBoard::isLegal(Player p, SearchMove move) const {
     if (!mayMove(p) || move.index >= size() || m_squares[move.index] == Square::NONE ||
-        move.bomb != (m_phase == GamePhase::TERMINAL)) {
+        move.bomb != (m_s.phase == GamePhase::TERMINAL)) {
         return false;
     }
     if (move.bomb) {
@@ -274,15 +290,32 @@ bool SearchBoard::isLegal(Player p, SearchMove move) const {
         }
         break;
     }
-    return squareLegal(move.index, m_ptob[number(p)], m_overrides[number(p)] != 0);
+    if (m_bitboards) {
+        return (turnPlacementBits(p) >> move.index & 1u) != 0;
+    }
+    return squareLegal(move.index, m_s.ptob[number(p)], m_s.overrides[number(p)] != 0);
+}
+
+// The lines flip, the stone is placed, an override stone is used on an occupied square, and
+// the special square acts last.
+void SearchBoard::placeStone(index_t i, Player p, MoveChoice choice) {
+    const Square colour = m_s.ptob[number(p)];
+    const Square before = m_squares[i];
+    if (m_bitboards) {
+        flipBits(i, colour);
+    } else {
+        flipLines(i, colour);
+    }
+    setSquare(i, colour);
+    if (occupied(before)) {
+        setStock(m_s.overrides, 1, p, m_s.overrides[number(p)] - 1u);
+    }
+    applySpecial(before, p, choice);
 }
 
 // Every capture is measured on the board as it stands before anything flips, as the rules
-// demand; then the lines flip (a square met twice flips once) and the stone is placed. An
-// override stone is used on an occupied square; the special square acts last.
-void SearchBoard::placeStone(index_t i, Player p, MoveChoice choice) {
-    const Square colour = m_ptob[number(p)];
-    const Square before = m_squares[i];
+// demand: later lines must not see the flips of earlier ones.
+void SearchBoard::flipLines(index_t i, Square colour) {
     unsigned lengths[8] = {};
     for (unsigned mask = m_adjacent[i]; mask != 0; mask &= mask - 1) {
         const auto d = static_cast<unsigned>(std::countr_zero(mask));
@@ -293,16 +326,31 @@ void SearchBoard::placeStone(index_t i, Player p, MoveChoice choice) {
             flipLine(i, d, lengths[d], colour);
         }
     }
-    setSquare(i, colour);
-    if (occupied(before)) {
-        setStock(m_overrides, 1, p, m_overrides[number(p)] - 1u);
+}
+
+// Bitboard maps: in each direction the run of other occupied squares from i is captured when
+// a square of `colour` ends it; the runs are collected first, then flipped.
+void SearchBoard::flipBits(index_t i, Square colour) {
+    const std::uint64_t own = m_s.colourBits[static_cast<unsigned>(colour)];
+    const std::uint64_t opponents = m_s.occupiedBits & ~own;
+    std::uint64_t flips = 0;
+    for (unsigned d = 0; d < 8; ++d) {
+        const BoardGeometry::Shift& step = m_geo->shift(d);
+        std::uint64_t run = 0;
+        std::uint64_t at = step(1ull << i);
+        for (; (at & opponents) != 0; at = step(at)) {
+            run |= at;
+        }
+        flips |= (at & own) != 0 ? run : 0;
     }
-    applySpecial(before, p, choice);
+    for (; flips != 0; flips &= flips - 1) {
+        flipSquare(static_cast<index_t>(std::countr_zero(flips)), colour);
+    }
 }
 
 // Gives the first `count` squares of the line from `start` in direction d to `colour`.
 void SearchBoard::flipLine(index_t start, unsigned d, unsigned count, Square colour) {
-    const index_t* line = m_geo->ray(start, d);
+    const index_t* line = m_rays + m_rayOffsets[start * 8u + d];
     const unsigned listed = count < BoardGeometry::MAX_RAY ? count : BoardGeometry::MAX_RAY;
     for (unsigned k = 0; k < listed; ++k) {
         flipSquare(line[k], colour);
@@ -324,12 +372,12 @@ void SearchBoard::flipSquare(index_t i, Square colour) {
         return;
     }
     m_changes.push_back({i, old});
-    m_hash ^= m_geo->squareKey(i, old) ^ m_geo->squareKey(i, colour);
-    --m_counts[static_cast<unsigned>(old)];
-    ++m_counts[static_cast<unsigned>(colour)];
+    m_s.hash ^= m_geo->squareKey(i, old) ^ m_geo->squareKey(i, colour);
+    --m_s.counts[static_cast<unsigned>(old)];
+    ++m_s.counts[static_cast<unsigned>(colour)];
     m_squares[i] = colour;
     if (m_bitboards) {
-        m_colourBits[static_cast<unsigned>(old)] &= ~(1ull << i);
-        m_colourBits[static_cast<unsigned>(colour)] |= 1ull << i;
+        m_s.colourBits[static_cast<unsigned>(old)] &= ~(1ull << i);
+        m_s.colourBits[static_cast<unsigned>(colour)] |= 1ull << i;
     }
 }
