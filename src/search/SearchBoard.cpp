@@ -224,7 +224,7 @@ void SearchBoard::restoreSquare(index_t i, Square value) {
 // As the turn engine's makeMove of a passive game: the mover takes the turn, the move is
 // played, the turn passes on.
 void SearchBoard::makeMove(SearchMove move, Player p) {
-    m_history.push_back(Undo{m_s, static_cast<std::uint32_t>(m_changes.size())});
+    pushUndo();
     ++m_s.moveNumber;
     setTurn(p, m_s.phase);
     if (m_s.phase == GamePhase::TERMINAL) {
@@ -236,7 +236,7 @@ void SearchBoard::makeMove(SearchMove move, Player p) {
 }
 
 void SearchBoard::disqualify(Player p) {
-    m_history.push_back(Undo{m_s, static_cast<std::uint32_t>(m_changes.size())});
+    pushUndo();
     if (number(p) < 1 || number(p) > players() || isDisqualified(p)) {
         return;
     }
@@ -252,16 +252,24 @@ void SearchBoard::disqualify(Player p) {
     }
 }
 
+void SearchBoard::pushUndo() {
+    if (m_undoDepth == m_history.size()) {
+        m_history.emplace_back();
+    }
+    Undo& undo = m_history[m_undoDepth++];
+    undo.state = m_s;
+    undo.changes = static_cast<std::uint32_t>(m_changes.size());
+}
+
 void SearchBoard::unmakeMove() {
-    assert(!m_history.empty());
-    const Undo& undo = m_history.back();
+    assert(m_undoDepth > 0);
+    const Undo& undo = m_history[--m_undoDepth];
     for (std::size_t k = m_changes.size(); k > undo.changes; --k) {
         const Change& change = m_changes[k - 1];
         restoreSquare(change.index, change.old);
     }
     m_changes.resize(undo.changes);
     m_s = undo.state;
-    m_history.pop_back();
 }
 
 void SearchBoard::setTurn(Player p, GamePhase phase) {

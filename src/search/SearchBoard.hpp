@@ -134,7 +134,7 @@ public:
     // Takes back the last makeMove or disqualify; restores everything, hash included.
     void unmakeMove();
     // Number of moves that unmakeMove can take back.
-    unsigned undoDepth() const { return static_cast<unsigned>(m_history.size()); }
+    unsigned undoDepth() const { return m_undoDepth; }
 
     // --- Conversion and text -------------------------------------------------------------------
     // The protocol move of player p (default: the player on turn).
@@ -198,6 +198,7 @@ private:
     void setTurn(Player p, GamePhase phase);
     void setStock(std::array<std::uint8_t, 9>& stock, unsigned kind, Player p, unsigned value);
     void setMapping(const std::array<Square, 9>& ptob);
+    void pushUndo();
 
     unsigned captureLength(index_t start, unsigned d, Square colour) const;
     unsigned tailCaptureLength(index_t start, unsigned d, Square colour) const;
@@ -238,7 +239,10 @@ private:
     std::vector<std::uint64_t> m_occupiedSet;
     State m_s;
     std::vector<Change> m_changes;
+    // The undo records of the moves made; entries from m_undoDepth on are spare, kept so that
+    // making a move copies the state once and allocates nothing.
     std::vector<Undo> m_history;
+    unsigned m_undoDepth = 0;
     // Scratch space of a bomb blast: the squares of the levels being spread.
     std::vector<index_t> m_queue;
 };

@@ -13,6 +13,74 @@ unsigned number(Player p) {
     return static_cast<unsigned>(p);
 }
 
+// Bitboards of a board eight squares wide (the classic board among them), where every step is
+// a shift by a constant and no run of stones is longer than six: the runs are followed in six
+// fixed steps, without a branch that depends on the position.
+struct Width8 {
+    static constexpr std::uint64_t notEast = 0x7F7F7F7F7F7F7F7Full;
+    static constexpr std::uint64_t notWest = 0xFEFEFEFEFEFEFEFEull;
+
+    template <unsigned D>
+    static std::uint64_t step(std::uint64_t b) {
+        switch (D) {
+        case 0:
+            return b >> 8;
+        case 1:
+            return (b & notEast) >> 7;
+        case 2:
+            return (b & notEast) << 1;
+        case 3:
+            return (b & notEast) << 9;
+        case 4:
+            return b << 8;
+        case 5:
+            return (b & notWest) << 7;
+        case 6:
+            return (b & notWest) >> 1;
+        default:
+            return (b & notWest) >> 9;
+        }
+    }
+
+    // The squares of runs of `through` that start next to `from` in direction D.
+    template <unsigned D>
+    static std::uint64_t run(std::uint64_t from, std::uint64_t through) {
+        std::uint64_t x = step<D>(from) & through;
+        for (unsigned k = 0; k < 5; ++k) {
+            x |= step<D>(x) & through;
+        }
+        return x;
+    }
+
+    template <unsigned D>
+    static std::uint64_t placements(std::uint64_t own, std::uint64_t opponents,
+                                    std::uint64_t targets) {
+        return step<D>(run<D>(own, opponents)) & targets;
+    }
+
+    template <unsigned D>
+    static std::uint64_t flips(std::uint64_t square, std::uint64_t own, std::uint64_t opponents) {
+        const std::uint64_t x = run<D>(square, opponents);
+        return (step<D>(x) & own) != 0 ? x : 0;
+    }
+
+    static std::uint64_t allPlacements(std::uint64_t own, std::uint64_t opponents,
+                                       std::uint64_t targets) {
+        return placements<0>(own, opponents, targets) | placements<1>(own, opponents, targets) |
+               placements<2>(own, opponents, targets) | placements<3>(own, opponents, targets) |
+               placements<4>(own, opponents, targets) | placements<5>(own, opponents, targets) |
+               placements<6>(own, opponents, targets) | placements<7>(own, opponents, targets);
+    }
+
+    static std::uint64_t allFlips(std::uint64_t square, std::uint64_t own,
+                                  std::uint64_t opponents) {
+        return flips<0>(square, own, opponents) | flips<1>(square, own, opponents) |
+               flips<2>(square, own, opponents) | flips<3>(square, own, opponents) |
+               flips<4>(square, own, opponents) | flips<5>(square, own, opponents) |
+               flips<6>(square, own, opponents) | flips<7>(square, own, opponents);
+    }
+};
+
 } // namespace
 
 // Squares the line from `start` in direction d captures for `colour`: the run of occupied
@@ -109,6 +177,9 @@ std::uint64_t SearchBoard::placementBits(Player p) const {
     const bool canOverride = m_s.overrides[number(p)] != 0;
     const std::uint64_t targets = m_s.freeBits | (canOverride ? m_s.occupiedBits : 0);
     std::uint64_t moves = canOverride ? m_s.colourBits[9] : 0;
+    if (m_geo->width() == 8) {
+        return moves | Width8::allPlacements(own, opponents, targets);
+    }
     for (unsigned d = 0; d < 8; ++d) {
         const BoardGeometry::Shift& step = m_geo->shift(d);
         for (std::uint64_t run = step(own) & opponents; run != 0; run &= opponents) {
@@ -334,7 +405,7 @@ void SearchBoard::flipBits(index_t i, Square colour) {
     const std::uint64_t own = m_s.colourBits[static_cast<unsigned>(colour)];
     const std::uint64_t opponents = m_s.occupiedBits & ~own;
     std::uint64_t flips = 0;
-    for (unsigned d = 0; d < 8; ++d) {
+    for (unsigned d = 0; d < 8 && m_geo->width() != 8; ++d) {
         const BoardGeometry::Shift& step = m_geo->shift(d);
         std::uint64_t run = 0;
         std::uint64_t at = step(1ull << i);
@@ -342,6 +413,9 @@ void SearchBoard::flipBits(index_t i, Square colour) {
             run |= at;
         }
         flips |= (at & own) != 0 ? run : 0;
+    }
+    if (m_geo->width() == 8) {
+        flips = Width8::allFlips(1ull << i, own, opponents);
     }
     for (; flips != 0; flips &= flips - 1) {
         flipSquare(static_cast<index_t>(std::countr_zero(flips)), colour);
