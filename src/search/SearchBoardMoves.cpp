@@ -211,6 +211,9 @@ index_t SearchBoard::forEachPlacement(Player p, index_t from, Visit&& visit) con
     }
     const Square colour = m_s.ptob[number(p)];
     const bool canOverride = m_s.overrides[number(p)] != 0;
+    if (m_s.counts[static_cast<unsigned>(colour)] == 0 && (!canOverride || m_s.counts[9] == 0)) {
+        return INVALID_INDEX; // nothing to capture towards, and no expansion square to take
+    }
     const std::uint64_t withOccupied = canOverride ? ~0ull : 0ull;
     std::uint64_t first = ~0ull << (from & 63u);
     for (std::size_t w = from >> 6; w < m_frontier.size(); ++w) {
