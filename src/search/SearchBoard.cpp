@@ -25,7 +25,8 @@ SearchBoard::SearchBoard(std::shared_ptr<const BoardGeometry> geometry)
     : m_geo(std::move(geometry)), m_rays(m_geo->rayData()), m_rayOffsets(m_geo->rayOffsets()),
       m_bitboards(m_geo->bitboards()), m_squares(m_geo->size() + 2u, Square::NONE),
       m_adjacent(m_geo->size(), 0), m_frontier((m_geo->size() + 63u) / 64u, 0),
-      m_occupiedSet((m_geo->size() + 63u) / 64u, 0), m_queue(m_geo->size()) {}
+      m_occupiedSet((m_geo->size() + 63u) / 64u, 0),
+      m_colourSets(m_bitboards ? 0 : 10 * m_occupiedSet.size(), 0), m_queue(m_geo->size()) {}
 
 // A new game: the map's squares and stocks, every player in, and the first turn handed out as
 // the turn engine hands it out.
@@ -78,7 +79,8 @@ SearchBoard::SearchBoard(const SearchBoard& other)
     : m_geo(other.m_geo), m_rays(other.m_rays), m_rayOffsets(other.m_rayOffsets),
       m_bitboards(other.m_bitboards), m_maxMoves(other.m_maxMoves), m_squares(other.m_squares),
       m_adjacent(other.m_adjacent), m_frontier(other.m_frontier),
-      m_occupiedSet(other.m_occupiedSet), m_s(other.m_s), m_queue(other.m_queue.size()) {}
+      m_occupiedSet(other.m_occupiedSet), m_colourSets(other.m_colourSets), m_s(other.m_s),
+      m_queue(other.m_queue.size()) {}
 
 SearchBoard& SearchBoard::operator=(const SearchBoard& other) {
     if (this != &other) {
@@ -98,6 +100,9 @@ void SearchBoard::initFromSquares() {
         if (occupied(s)) {
             ++m_s.counts[number(s)];
             occupancyChanged(static_cast<index_t>(i), true);
+            if (!m_bitboards) {
+                updateColourSets(static_cast<index_t>(i), Square::EMPTY, s);
+            }
         }
         if (m_bitboards && occupied(s)) {
             m_s.colourBits[number(s)] |= 1ull << i;
@@ -163,6 +168,19 @@ void SearchBoard::occupancyChanged(index_t i, bool nowOccupied) {
     updateFrontier(i);
 }
 
+// Maps other than bitboard maps: square i leaves the set of its old content and joins the set
+// of its new one (occupied contents only).
+void SearchBoard::updateColourSets(index_t i, Square old, Square now) {
+    const std::size_t words = m_occupiedSet.size();
+    const std::uint64_t bit = 1ull << (i & 63u);
+    if (occupied(old)) {
+        m_colourSets[number(old) * words + (i >> 6)] &= ~bit;
+    }
+    if (occupied(now)) {
+        m_colourSets[number(now) * words + (i >> 6)] |= bit;
+    }
+}
+
 // A candidate of a plain placement: free (empty or special), not a hole, next to a stone.
 void SearchBoard::updateFrontier(index_t i) {
     const std::uint64_t bit = 1ull << (i & 63u);
@@ -198,6 +216,8 @@ void SearchBoard::setSquare(index_t i, Square value) {
             m_s.colourBits[number(value)] |= bit;
         }
         m_s.freeBits = isFree(value) ? m_s.freeBits | bit : m_s.freeBits & ~bit;
+    } else {
+        updateColourSets(i, old, value);
     }
     if (occupied(old) != occupied(value)) {
         occupancyChanged(i, occupied(value));
@@ -214,6 +234,7 @@ void SearchBoard::restoreSquare(index_t i, Square value) {
     if (m_bitboards) {
         return;
     }
+    updateColourSets(i, now, value);
     if (occupied(now) != occupied(value)) {
         occupancyChanged(i, occupied(value));
     } else if (now == Square::NONE) {
@@ -325,6 +346,9 @@ bool SearchBoard::findPlacements(Player p) {
         m_s.turnBits = placementBits(p);
         m_s.turnBitsValid = m_s.turnBits != 0;
         return m_s.turnBitsValid;
+    }
+    if (m_s.overrides[number(p)] == 0 && m_s.counts[number(m_s.ptob[number(p)])] <= FEW_STONES) {
+        return placementFromStones(p);
     }
     const index_t first = firstPlacement(p);
     m_s.scanStart = first == INVALID_INDEX ? 0 : first;

@@ -183,6 +183,9 @@ private:
         std::uint32_t changes; // first entry of the move in m_changes
     };
 
+    // Up to this many stones, whether a player can place a stone is looked for from the stones.
+    static constexpr unsigned FEW_STONES = 8;
+
     static constexpr bool occupied(Square s) {
         return static_cast<unsigned>(s) - 1u < 9u; // stones 1 ... 8 and EXPANSION 9
     }
@@ -211,6 +214,9 @@ private:
     index_t firstPlacement(Player p) const;
     index_t scanStart(Player p) const;
     bool mayMove(Player p) const;
+    bool placementFromStones(Player p) const;
+    bool tailReachesFree(index_t start, unsigned d, Square colour) const;
+    void updateColourSets(index_t i, Square old, Square now);
     bool canBomb(Player p) const;
 
     void placeStone(index_t i, Player p, MoveChoice choice);
@@ -237,6 +243,9 @@ private:
     std::vector<std::uint8_t> m_adjacent;
     std::vector<std::uint64_t> m_frontier;
     std::vector<std::uint64_t> m_occupiedSet;
+    // Maps other than bitboard maps: the occupied squares by content (colours 1 ... 8,
+    // expansion 9), m_frontier.size() words each.
+    std::vector<std::uint64_t> m_colourSets;
     State m_s;
     std::vector<Change> m_changes;
     // The undo records of the moves made; entries from m_undoDepth on are spare, kept so that

@@ -250,7 +250,66 @@ bool SearchBoard::hasMove(Player p) const {
     if (m_s.phase == GamePhase::TERMINAL) {
         return canBomb(p);
     }
-    return m_bitboards ? turnPlacementBits(p) != 0 : firstPlacement(p) != INVALID_INDEX;
+    if (m_bitboards) {
+        return turnPlacementBits(p) != 0;
+    }
+    if (m_s.overrides[number(p)] == 0 &&
+        m_s.counts[static_cast<unsigned>(m_s.ptob[number(p)])] <= FEW_STONES) {
+        return placementFromStones(p);
+    }
+    return firstPlacement(p) != INVALID_INDEX;
+}
+
+// Whether p (without override stones) can place a stone, looked for from p's stones, which is
+// cheaper than trying the candidate squares when p has few. Every step of the board has a
+// step back (a transition joins its two ends both ways), so the line from a stone through a
+// run of other occupied squares to a free square is the line from that square back to the
+// stone: that square captures.
+bool SearchBoard::placementFromStones(Player p) const {
+    const Square colour = m_s.ptob[number(p)];
+    const std::size_t words = m_occupiedSet.size();
+    const std::uint64_t* own = m_colourSets.data() + static_cast<unsigned>(colour) * words;
+    const Square* squares = m_squares.data();
+    for (std::size_t w = 0; w < words; ++w) {
+        for (std::uint64_t bits = own[w]; bits != 0; bits &= bits - 1) {
+            const auto stone = static_cast<index_t>(w * 64u + std::countr_zero(bits));
+            for (unsigned d = 0; d < 8; ++d) {
+                const index_t* line = m_rays + m_rayOffsets[stone * 8u + d];
+                Square s = squares[line[0]];
+                if (!occupied(s) || s == colour) {
+                    continue;
+                }
+                unsigned k = 1;
+                while (occupied(s = squares[line[k]]) && s != colour) {
+                    ++k;
+                }
+                if (isFree(s) ||
+                    (line[k] == m_geo->rayTail() && tailReachesFree(stone, d, colour))) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// The line from a stone beyond its listed part: whether the run of other occupied squares
+// goes on to a free square.
+bool SearchBoard::tailReachesFree(index_t start, unsigned d, Square colour) const {
+    BoardGeometry::Tail at = m_geo->tail(start, d);
+    for (unsigned k = BoardGeometry::MAX_RAY; k < 8u * size(); ++k) {
+        const Direction next = m_geo->continuation(at.index, at.direction);
+        at.index = m_geo->neighbour(at.index, at.direction);
+        at.direction = next;
+        if (at.index == INVALID_INDEX || at.index == start) {
+            return false;
+        }
+        const Square s = m_squares[at.index];
+        if (!occupied(s) || s == colour) {
+            return isFree(s);
+        }
+    }
+    return false;
 }
 
 unsigned SearchBoard::countMoves(Player p) const {
@@ -456,5 +515,7 @@ void SearchBoard::flipSquare(index_t i, Square colour) {
     if (m_bitboards) {
         m_s.colourBits[static_cast<unsigned>(old)] &= ~(1ull << i);
         m_s.colourBits[static_cast<unsigned>(colour)] |= 1ull << i;
+    } else {
+        updateColourSets(i, old, colour);
     }
 }
