@@ -101,6 +101,16 @@ void BoardGeometry::buildRays(const Map& map) {
             }
         }
     }
+    m_rayHeads.assign(m_size * 8u, RayHead{rayEnd(), rayEnd(), 0});
+    for (unsigned e = 0; e < m_size * 8u; ++e) {
+        const index_t* line = m_rayData.data() + m_rayOffset[e];
+        RayHead& head = m_rayHeads[e];
+        head.first = line[0];
+        if (line[0] < m_size) {
+            head.second = line[1];
+            head.rest = line[1] < m_size ? m_rayOffset[e] + 2u : 0u;
+        }
+    }
 }
 
 void BoardGeometry::buildReverse(const Map& map) {

@@ -69,6 +69,16 @@ public:
     // The lines of all squares: ray(i, d) is rayData() + rayOffsets()[i * 8 + d].
     const index_t* rayData() const { return m_rayData.data(); }
     const std::uint32_t* rayOffsets() const { return m_rayOffset.data(); }
+    // The start of the eight lines of a square, one cache line per square: the first two
+    // squares of each line (rayEnd() where it is shorter) and the offset of its third entry in
+    // rayData(). Most walks are decided within two squares, so the candidates of a move
+    // search read their own line of this table and the squares, little else.
+    struct alignas(8) RayHead {
+        index_t first;
+        index_t second;
+        std::uint32_t rest;
+    };
+    const RayHead* rayHeads() const { return m_rayHeads.data(); }
     index_t rayEnd() const { return static_cast<index_t>(m_size); }
     index_t rayTail() const { return static_cast<index_t>(m_size + 1u); }
     struct Tail {
@@ -129,6 +139,7 @@ private:
     std::vector<std::uint32_t> m_rayOffset;
     std::vector<index_t> m_rayData;
     std::vector<Tail> m_tails;
+    std::vector<RayHead> m_rayHeads;
     std::vector<std::uint32_t> m_reverseOffset;
     std::vector<std::uint32_t> m_reverse;
     std::vector<std::uint64_t> m_squareKeys;

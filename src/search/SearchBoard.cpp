@@ -23,9 +23,9 @@ unsigned number(Square s) {
 
 SearchBoard::SearchBoard(std::shared_ptr<const BoardGeometry> geometry)
     : m_geo(std::move(geometry)), m_rays(m_geo->rayData()), m_rayOffsets(m_geo->rayOffsets()),
-      m_bitboards(m_geo->bitboards()), m_squares(m_geo->size() + 2u, Square::NONE),
-      m_adjacent(m_geo->size(), 0), m_frontier((m_geo->size() + 63u) / 64u, 0),
-      m_occupiedSet((m_geo->size() + 63u) / 64u, 0),
+      m_rayHeads(m_geo->rayHeads()), m_bitboards(m_geo->bitboards()),
+      m_squares(m_geo->size() + 2u, Square::NONE), m_adjacent(m_geo->size(), 0),
+      m_frontier((m_geo->size() + 63u) / 64u, 0), m_occupiedSet((m_geo->size() + 63u) / 64u, 0),
       m_colourSets(m_bitboards ? 0 : 10 * m_occupiedSet.size(), 0), m_queue(m_geo->size()) {}
 
 // A new game: the map's squares and stocks, every player in, and the first turn handed out as
@@ -77,8 +77,8 @@ SearchBoard::SearchBoard(const Game& game)
 
 SearchBoard::SearchBoard(const SearchBoard& other)
     : m_geo(other.m_geo), m_rays(other.m_rays), m_rayOffsets(other.m_rayOffsets),
-      m_bitboards(other.m_bitboards), m_maxMoves(other.m_maxMoves), m_squares(other.m_squares),
-      m_adjacent(other.m_adjacent), m_frontier(other.m_frontier),
+      m_rayHeads(other.m_rayHeads), m_bitboards(other.m_bitboards), m_maxMoves(other.m_maxMoves),
+      m_squares(other.m_squares), m_adjacent(other.m_adjacent), m_frontier(other.m_frontier),
       m_occupiedSet(other.m_occupiedSet), m_colourSets(other.m_colourSets), m_s(other.m_s),
       m_queue(other.m_queue.size()) {}
 

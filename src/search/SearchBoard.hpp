@@ -233,6 +233,7 @@ private:
     // The geometry's ray tables, read in the inner loops.
     const index_t* m_rays;
     const std::uint32_t* m_rayOffsets;
+    const BoardGeometry::RayHead* m_rayHeads;
     bool m_bitboards;
     unsigned m_maxMoves = 0;
     // The squares, and two past the end the terminators of the rays (always holes).

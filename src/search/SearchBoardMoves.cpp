@@ -132,17 +132,24 @@ unsigned SearchBoard::tailCaptureLength(index_t start, unsigned d, Square colour
 // loop of move generation on maps that are not bitboard maps, hence the local pointers.
 inline bool SearchBoard::capturesFrom(index_t i, Square colour) const {
     const Square* squares = m_squares.data();
-    const std::uint32_t* offsets = m_rayOffsets + i * 8u;
+    const BoardGeometry::RayHead* heads = m_rayHeads + i * 8u;
     for (unsigned mask = m_adjacent[i]; mask != 0; mask &= mask - 1) {
         const auto d = static_cast<unsigned>(std::countr_zero(mask));
-        const index_t* line = m_rays + offsets[d];
-        if (squares[line[0]] == colour) {
+        const BoardGeometry::RayHead& head = heads[d];
+        if (squares[head.first] == colour) {
             continue;
         }
-        unsigned k = 1;
-        Square s = squares[line[1]];
-        while (occupied(s) && s != colour) {
-            s = squares[line[++k]];
+        Square s = squares[head.second];
+        if (s == colour) {
+            return true;
+        }
+        if (!occupied(s)) {
+            continue;
+        }
+        const index_t* line = m_rays + head.rest;
+        unsigned k = 0;
+        while (occupied(s = squares[line[k]]) && s != colour) {
+            ++k;
         }
         if (s == colour || (line[k] == m_geo->rayTail() && tailCaptureLength(i, d, colour) != 0)) {
             return true;
