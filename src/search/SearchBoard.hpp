@@ -42,7 +42,9 @@ class SearchBoard {
 public:
     // The start of the map: the position of a new Game on it.
     explicit SearchBoard(const Map& map);
-    // The live position of a game, passive (a client's) or active.
+    // The live position of a game, passive (a client's) or active, as it stands: after the
+    // server forced the bomb phase, the player on turn may have no move although the game is
+    // not over (generateMoves then returns none).
     explicit SearchBoard(const Game& game);
     // A further position on the same map as `other` (shares the tables): `other`'s current
     // position, without its undo history.
