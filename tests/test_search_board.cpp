@@ -25,11 +25,11 @@ using testing_support::mapFromText;
 
 namespace {
 
-// The optimised build plays ten times as many games as the sanitizer (Debug) build; the
+// The optimised build plays twenty times as many games as the sanitizer (Debug) build; the
 // environment variable REVERSI_TEST_SCALE multiplies both for a longer soak.
 unsigned scale() {
 #ifdef NDEBUG
-    const unsigned build = 10;
+    const unsigned build = 20;
 #else
     const unsigned build = 1;
 #endif
@@ -357,10 +357,10 @@ TEST(SearchBoard, PlaysAsTheRefereeOnEverySampleMap) {
         SCOPED_TRACE(name);
         const auto map = mapFromFile(name);
         const bool huge = map->getTotalTiles() > 1000;
-        const unsigned games = huge ? 1 : (scale() + 1) / 2;
+        const unsigned games = huge ? 1 : (scale() + 3) / 4;
         for (unsigned g = 0; g < games; ++g) {
             Lockstep game(*map, g + 1);
-            ASSERT_NO_FATAL_FAILURE(game.play(huge ? 60 * scale() : 100000, huge ? 25 : 1));
+            ASSERT_NO_FATAL_FAILURE(game.play(huge ? 30 * scale() : 100000, huge ? 25 : 1));
         }
     }
     const auto longLine = mapFromText(kLongLineMap);
@@ -372,7 +372,7 @@ TEST(SearchBoard, PlaysAsTheRefereeOnRandomMaps) {
     QuietGame quiet;
     std::mt19937 rng(2026);
     unsigned steps = 0;
-    for (unsigned g = 0; g < 60 * scale(); ++g) {
+    for (unsigned g = 0; g < 30 * scale(); ++g) {
         const std::string text = randomMapText(rng);
         SCOPED_TRACE(text);
         const auto map = mapFromText(text);
@@ -381,7 +381,7 @@ TEST(SearchBoard, PlaysAsTheRefereeOnRandomMaps) {
         ASSERT_NO_FATAL_FAILURE(game.play(100000, map->getTotalTiles() > 400 ? 10 : 1));
         steps += game.steps();
     }
-    EXPECT_GT(steps, 1000u * scale());
+    EXPECT_GT(steps, 500u * scale());
 }
 
 // Every position reached by different orders of the same moves has one hash, and different
