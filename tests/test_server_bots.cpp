@@ -57,7 +57,7 @@ struct RecordFile {
 // The record must replay, move by move as legal moves, to the board and scores the server
 // logged at the end, and state those scores itself.
 void expectRecordReplays(const std::string& record, const std::string& serverOut) {
-    const RecordReplay replay(record);
+    const ReplayedRecord replay(record);
     ASSERT_EQ(replay.error, "");
     EXPECT_TRUE(replay.final);
     EXPECT_EQ(replay.board, finalBoardFromLog(serverOut));

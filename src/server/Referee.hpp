@@ -12,7 +12,7 @@
 #include "common/Game.hpp"
 #include "common/Map.hpp"
 #include "common/Protocol.hpp"
-#include "server/GameRecord.hpp"
+#include "common/GameRecord.hpp"
 
 // What the server grants each move request.
 struct MoveLimits {

@@ -10,6 +10,7 @@
 
 #include "common/Game.hpp"
 #include "common/GameBoard.hpp"
+#include "common/GameRecord.hpp"
 #include "common/Map.hpp"
 #include "tests/support/ScriptedProcess.hpp"
 #include "tests/support/ScriptedServer.hpp"
@@ -83,32 +84,22 @@ inline std::string finalBoardFromLog(const std::string& out) {
     return board;
 }
 
-// A game record (the server's --record file: "map <n>" and n lines of map text, then one
-// line per event) replayed on a fresh active game.
-struct RecordReplay {
-    explicit RecordReplay(const std::string& path) {
-        std::ifstream in(path);
-        std::string word, line, text;
-        std::size_t count = 0;
-        in >> word >> count;
-        std::getline(in, line);
-        for (std::size_t i = 0; i < count && std::getline(in, line); ++i) {
-            text += line + '\n';
-        }
-        Map map;
-        if (word != "map" || !map.loadFromString(text)) {
-            error = "no valid map in the record";
+// A game record (the server's --record file) read and replayed by the product's reader.
+struct ReplayedRecord {
+    explicit ReplayedRecord(const std::string& path) {
+        GameRecordData record;
+        RecordReplay replay;
+        if (!loadGameRecord(path, record, error) || !replay.start(record, error)) {
             return;
         }
-        Game game(map, false);
-        for (std::string kind; error.empty() && in >> kind;) {
-            replayEvent(kind, in, game);
+        while (!replay.atEnd() && replay.step(error)) {
         }
-        board = game.getBoard().asString(Player::P_INVALID, false, true);
-        final = game.is_final();
+        board = replay.game().getBoard().asString(Player::P_INVALID, false, true);
+        final = replay.game().is_final();
         int all[8] = {};
-        game.get_scores(all);
-        scores.assign(all, all + game.getNrPlayers());
+        replay.game().get_scores(all);
+        scores.assign(all, all + replay.game().getNrPlayers());
+        recordedScores = record.scores;
     }
 
     // `error` is empty when every line replayed as a legal event; `board` is the final board as
@@ -116,27 +107,6 @@ struct RecordReplay {
     std::string error, board;
     bool final = false;
     std::vector<int> scores, recordedScores;
-
-private:
-    // Applies one event line; a problem is named in `error`.
-    void replayEvent(const std::string& kind, std::istream& in, Game& game) {
-        unsigned player = 0, x = 0, y = 0, choice = 0;
-        std::string reason;
-        if (kind == "move" && in >> player >> x >> y >> choice) {
-            const Move move(static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y),
-                            static_cast<MoveChoice>(choice), static_cast<Player>(player),
-                            game.is_terminal());
-            error = game.checkMove(move, true) && game.makeMove(move) ? "" : "move rejected";
-        } else if (kind == "disqualify" && in >> player && std::getline(in, reason)) {
-            game.disqualify(static_cast<Player>(player));
-        } else if (kind == "scores") {
-            for (int score = 0; recordedScores.size() < game.getNrPlayers() && in >> score;) {
-                recordedScores.push_back(score);
-            }
-        } else {
-            error = "broken record line " + kind;
-        }
-    }
 };
 
 } // namespace testing_support

@@ -1,0 +1,488 @@
+#include "arena/Arena.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "arena/Tournament.hpp"
+#include "common/Logging.hpp"
+#include "common/Map.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bounds on what the command line may ask for, so that a typo cannot make the arena plan
+// billions of games or start thousands at once.
+constexpr unsigned MaxGamesPerMap = 1000000;
+constexpr unsigned MaxConcurrency = 256;
+
+LogPtr arenaLogger() {
+    static const LogPtr logger = Logging::getLogger("reversi.arena");
+    return logger;
+}
+
+std::string absolute(const std::string& path) {
+    std::error_code error;
+    const fs::path full = fs::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
+
+// The reversi-server that was built next to this program.
+std::string defaultServerPath() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? "reversi-server" : (self.parent_path() / "reversi-server").string();
+}
+
+std::string selfPath() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? "reversi-arena" : self.string();
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out.flush());
+}
+
+std::string gamesDirOf(const std::string& out) {
+    return (fs::path(out) / "games").string();
+}
+
+// One line per game for the "reversi.matchpoint" logger, e.g.
+// "game 3 classic8x8.map: bot 40 (rank 1), ai 24 (rank 2)".
+std::string matchLine(const GameResult& result) {
+    std::ostringstream line;
+    line << "game " << result.game << ' ' << fs::path(result.map).filename().string() << ": ";
+    if (result.status == GameStatus::Stopped) {
+        line << "stopped as hung";
+    } else if (result.status == GameStatus::Failed) {
+        line << "failed, see its server log";
+    } else {
+        const auto ranks = ranksOf(result);
+        for (std::size_t s = 0; s < result.seats.size(); ++s) {
+            const SeatResult& seat = result.seats[s];
+            line << (s == 0 ? "" : ", ") << seat.player << ' ';
+            if (seat.cause != DisqualifyCause::None) {
+                line << "disqualified: " << causeName(seat.cause);
+            } else {
+                line << seat.score;
+            }
+            line << " (rank " << ranks[s] << ")";
+        }
+    }
+    line << '\n';
+    return line.str();
+}
+
+// Repeatable options collect their values through the check that runs with each of them.
+OPTA::VariableArgument<std::string> listOption(std::string& slot, std::vector<std::string>& list,
+                                               const std::string& description, char letter,
+                                               const std::string& name,
+                                               const std::string& valueName) {
+    OPTA::VariableArgument<std::string> option =
+        letter != 0 ? OPTA::VariableArgument<std::string>(slot, description, letter, name)
+                    : OPTA::VariableArgument<std::string>(slot, description, name);
+    option.valuename(valueName);
+    option.max(0);
+    option.check_typed([&list](const OPTA::TypedArgument<std::string>&, const std::string& value) {
+        list.push_back(value);
+    });
+    return option;
+}
+
+// Whether a result file left in the folder is one of the planned game.
+bool matchesPlan(const GameResult& result, const PlannedGame& game,
+                 const std::vector<PlayerEntry>& players) {
+    if (result.game != game.index || result.map != game.map ||
+        result.seats.size() != game.seats.size()) {
+        return false;
+    }
+    for (std::size_t s = 0; s < game.seats.size(); ++s) {
+        if (result.seats[s].player != players[game.seats[s]].name) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool Arena::parseOptions(OPTA::ArgumentParser& parser) {
+    std::string playerSlot, mapSlot;
+    auto player = listOption(playerSlot, m_playerOptions,
+                             "A player: a name and the shell command that starts it, "
+                             "{host} {port} {seed} {seat} replaced (repeatable)",
+                             0, "player", "name=command");
+    auto map = listOption(mapSlot, m_maps, "A map to play on (repeatable)", 'm', "map", "file");
+    OPTA::VariableArgument<unsigned> games(m_games, "Games per map (default 10)", 'g', "games");
+    games.valuename("n");
+    OPTA::VariableArgument<std::uint32_t> timelimit(
+        m_timelimit, "Milliseconds per move (default 1000, 0 for none)", 't', "timelimit");
+    timelimit.valuename("ms");
+    OPTA::VariableArgument<unsigned> depthlimit(m_depthlimit, "Depth limit sent to the players",
+                                                'd', "depthlimit");
+    depthlimit.valuename("n");
+    OPTA::VariableArgument<unsigned> concurrency(
+        m_concurrency, "Games at a time (default: the number of cores)", 'j', "concurrency");
+    concurrency.valuename("n");
+    OPTA::VariableArgument<std::string> out(
+        m_out, "Folder for records, logs and results (default arena-results)", 'o', "out");
+    out.valuename("dir");
+    OPTA::VariableArgument<std::uint32_t> seed(m_seed, "Seed for the players' {seed}", 's', "seed");
+    seed.valuename("n");
+    OPTA::VariableArgument<std::string> sprt(
+        m_sprtText, "Stop when a sequential test decides between two players", "sprt");
+    sprt.valuename("elo0,elo1[,alpha,beta]");
+    OPTA::VariableArgument<std::string> jobs(
+        m_jobsFile, "Write one shell command per game to a file", "emit-jobs");
+    jobs.valuename("file");
+    OPTA::VariableArgument<unsigned> single(m_singleGame, "Play only game k of the tournament",
+                                            "single-game");
+    single.valuename("k");
+    OPTA::VariableArgument<std::string> collectDir(
+        m_collectDir, "Build the results from the files in a folder", "collect");
+    collectDir.valuename("dir");
+    OPTA::VariableArgument<std::string> server(m_serverPath, "The reversi-server program",
+                                               "server");
+    server.valuename("path");
+    parser.arguments()
+        .add(player)
+        .add(map)
+        .add(games)
+        .add(timelimit)
+        .add(depthlimit)
+        .add(concurrency)
+        .add(out)
+        .add(seed)
+        .add(sprt)
+        .add(jobs)
+        .add(single)
+        .add(collectDir)
+        .add(server);
+    if (!Tool::parseOptions(parser)) {
+        return false;
+    }
+    m_seedGiven = seed.is_set();
+    std::string error;
+    const int modes = jobs.is_set() + single.is_set() + collectDir.is_set();
+    if (modes > 1) {
+        error = "Give at most one of --emit-jobs, --single-game and --collect";
+    }
+    if (sprt.is_set()) {
+        SprtParameters parameters;
+        if (parseSprtParameters(m_sprtText, parameters)) {
+            m_sprt = parameters;
+        } else {
+            error = "Invalid --sprt " + m_sprtText +
+                    ": give elo0,elo1[,alpha,beta] with "
+                    "elo0 < elo1 and error rates in (0, 0.5]";
+        }
+    }
+    for (const std::string& text : m_playerOptions) {
+        PlayerEntry entry;
+        if (!parsePlayerOption(text, entry)) {
+            error = "Invalid --player " + text +
+                    ": give name=command with a name of letters, "
+                    "digits, _ - .";
+        }
+        for (const PlayerEntry& other : m_players) {
+            if (other.name == entry.name && other.command != entry.command) {
+                error = "The player " + entry.name + " is given with two different commands";
+            }
+        }
+        m_players.push_back(entry);
+    }
+    if (single.is_set() && m_singleGame == 0) {
+        error = "Games are numbered from 1";
+    }
+    if (m_games > MaxGamesPerMap || m_concurrency > MaxConcurrency) {
+        error = "Give at most " + std::to_string(MaxGamesPerMap) + " games per map and " +
+                std::to_string(MaxConcurrency) + " games at a time";
+    }
+    if (m_depthlimit > 255) {
+        error = "The depth limit travels as one byte: give 0 to 255";
+    }
+    if (!collectDir.is_set() && (m_players.empty() || m_maps.empty() || m_games == 0)) {
+        error = "Give at least one --player, one --map and --games of 1 or more";
+    }
+    if (!error.empty()) {
+        std::cerr << error << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool Arena::doRun() {
+    if (!m_collectDir.empty()) {
+        return collect();
+    }
+    if (!prepare()) {
+        return false;
+    }
+    if (!m_jobsFile.empty()) {
+        return emitJobs();
+    }
+    return m_singleGame != 0 ? runSingleGame() : runLive();
+}
+
+bool Arena::prepare() {
+    if (!m_seedGiven) {
+        m_seed = std::random_device{}();
+    }
+    std::vector<std::size_t> seats;
+    for (std::string& path : m_maps) {
+        path = absolute(path);
+        Map map;
+        if (!map.loadFromFile(path)) {
+            LOG(arenaLogger(), FATAL) << "Invalid map " << path;
+            return false;
+        }
+        seats.push_back(map.getPlayers());
+        m_mapBounds.push_back(gameBound(m_timelimit, map.getWidth() * map.getHeight(),
+                                        map.getPlayers(), map.getOverrides(), map.getBombs()));
+    }
+    m_plan = planGames(m_maps, seats, m_games, m_players.size(), m_seed);
+    m_settings.serverPath = m_serverPath.empty() ? defaultServerPath() : absolute(m_serverPath);
+    m_settings.players = m_players;
+    m_out = absolute(m_out);
+    m_settings.gamesDir = gamesDirOf(m_out);
+    m_settings.timelimit = m_timelimit;
+    m_settings.depthlimit = m_depthlimit;
+    std::error_code error;
+    fs::create_directories(m_settings.gamesDir, error);
+    if (error) {
+        LOG(arenaLogger(), FATAL) << "Cannot create " << m_settings.gamesDir << ": "
+                                  << error.message();
+        return false;
+    }
+    if (access(m_settings.serverPath.c_str(), X_OK) != 0) {
+        LOG(arenaLogger(), FATAL) << "Cannot run " << m_settings.serverPath
+                                  << "; give the server program with --server";
+        return false;
+    }
+    if (m_games % m_players.size() != 0) {
+        LOG(arenaLogger(), WARN) << "Seats are balanced only when --games is a multiple of the "
+                                 << m_players.size() << " player entries";
+    }
+    return true;
+}
+
+std::vector<std::chrono::milliseconds>
+Arena::boundsOf(const std::vector<PlannedGame>& games) const {
+    std::vector<std::chrono::milliseconds> bounds;
+    for (const PlannedGame& game : games) {
+        const auto map = std::find(m_maps.begin(), m_maps.end(), game.map) - m_maps.begin();
+        bounds.push_back(m_mapBounds[static_cast<std::size_t>(map)]);
+    }
+    return bounds;
+}
+
+// A game counts as done when its result file is there and it did not fail; a failed game, or
+// one that left only a record (stopped half way), is played again.
+bool Arena::sortOutDone(std::vector<PlannedGame>& missing, std::vector<GameResult>& results) const {
+    for (const PlannedGame& game : m_plan) {
+        const std::string path = gameFile(m_settings.gamesDir, game.index, ".result");
+        GameResult result;
+        if (parseGameResult(readFile(path), result) && result.status != GameStatus::Failed) {
+            if (!matchesPlan(result, game, m_players)) {
+                LOG(arenaLogger(), FATAL) << path << " is a game of another tournament; "
+                                          << "give another --out folder";
+                return false;
+            }
+            results.push_back(result);
+        } else {
+            missing.push_back(game);
+        }
+    }
+    return true;
+}
+
+bool Arena::runLive() {
+    std::vector<PlannedGame> missing;
+    std::vector<GameResult> results;
+    if (!sortOutDone(missing, results)) {
+        return false;
+    }
+    LOG(arenaLogger(), INFO) << "Playing " << missing.size() << " of " << m_plan.size()
+                             << " games (seed " << m_seed << ") into " << m_out;
+    RunRequest request;
+    request.games = missing;
+    request.bounds = boundsOf(missing);
+    request.concurrency =
+        m_concurrency > 0 ? m_concurrency : std::max(1u, std::thread::hardware_concurrency());
+    Standings live;
+    for (const auto& result : results) {
+        live.add(result);
+    }
+    const auto sprt = sprtSetup(results);
+    const std::size_t before = results.size();
+    const auto started = Clock::now();
+    const RunEnd end = runGames(request, m_settings, [&](const GameResult& result) {
+        LOG(loggerMatchpoint, INFO) << matchLine(result);
+        results.push_back(result);
+        live.add(result);
+        return sprt && evaluateSprt(sprt->parameters, live.headToHead(sprt->first, sprt->second))
+                               .decision != SprtDecision::Continue;
+    });
+    const double wall = std::chrono::duration<double>(Clock::now() - started).count();
+    rusage own{};
+    getrusage(RUSAGE_SELF, &own);
+    const double cpu = static_cast<double>(own.ru_utime.tv_sec + own.ru_stime.tv_sec) +
+                       (own.ru_utime.tv_usec + own.ru_stime.tv_usec) / 1e6;
+    LOG(arenaLogger(), INFO) << "Played " << results.size() - before << " games in " << wall
+                             << " s; the arena itself used " << cpu << " s of CPU";
+    const bool reported = report(results, m_out);
+    if (end == RunEnd::Interrupted) {
+        LOG(arenaLogger(), WARN) << "Stopped by signal " << interruptingSignal()
+                                 << "; run again with the same --out to play the missing games";
+        return false;
+    }
+    if (end == RunEnd::Decided) {
+        LOG(arenaLogger(), INFO) << "The SPRT has decided; the remaining games are not played";
+    }
+    return reported;
+}
+
+bool Arena::runSingleGame() {
+    if (m_singleGame > m_plan.size()) {
+        std::cerr << "The tournament has only " << m_plan.size() << " games" << std::endl;
+        return false;
+    }
+    std::vector<PlannedGame> missing;
+    std::vector<GameResult> results;
+    if (!sortOutDone(missing, results)) {
+        return false;
+    }
+    const PlannedGame& game = m_plan[m_singleGame - 1];
+    if (std::none_of(missing.begin(), missing.end(),
+                     [&](const PlannedGame& g) { return g.index == game.index; })) {
+        LOG(arenaLogger(), INFO) << "Game " << game.index << " has been played already";
+        return true;
+    }
+    RunRequest request;
+    request.games = {game};
+    request.bounds = boundsOf(request.games);
+    request.showProgress = false;
+    bool finished = false;
+    const RunEnd end = runGames(request, m_settings, [&](const GameResult& result) {
+        LOG(loggerMatchpoint, INFO) << matchLine(result);
+        finished = result.status != GameStatus::Failed;
+        return false;
+    });
+    return end == RunEnd::Completed && finished;
+}
+
+// Every job changes to the folder the arena was started in, so that relative paths in the
+// player commands mean the same on every machine that shares the file system.
+bool Arena::emitJobs() {
+    std::ostringstream common;
+    common << " --out " << shellQuote(m_out) << " --games " << m_games << " --timelimit "
+           << m_timelimit << " --depthlimit " << m_depthlimit << " --seed " << m_seed
+           << " --server " << shellQuote(m_settings.serverPath);
+    for (const auto& path : m_maps) {
+        common << " --map " << shellQuote(path);
+    }
+    for (const auto& text : m_playerOptions) {
+        common << " --player " << shellQuote(text);
+    }
+    std::ostringstream jobs;
+    const std::string start = "cd " + shellQuote(fs::current_path().string()) + " && " +
+                              shellQuote(selfPath()) + " --single-game ";
+    for (const PlannedGame& game : m_plan) {
+        jobs << start << game.index << common.str() << '\n';
+    }
+    if (!writeFile(m_jobsFile, jobs.str())) {
+        LOG(arenaLogger(), FATAL) << "Cannot write " << m_jobsFile;
+        return false;
+    }
+    LOG(arenaLogger(), INFO) << "Wrote " << m_plan.size() << " jobs to " << m_jobsFile
+                             << "; collect with --collect " << m_out;
+    return true;
+}
+
+bool Arena::collect() {
+    const std::string dir = absolute(m_collectDir);
+    std::error_code error;
+    std::vector<GameResult> results;
+    std::set<unsigned> seen;
+    for (const auto& entry : fs::directory_iterator(gamesDirOf(dir), error)) {
+        if (entry.path().extension() != ".result") {
+            continue;
+        }
+        GameResult result;
+        if (!parseGameResult(readFile(entry.path()), result) || !seen.insert(result.game).second) {
+            LOG(arenaLogger(), WARN) << "Ignoring the result file " << entry.path().string();
+            continue;
+        }
+        results.push_back(result);
+    }
+    if (error) {
+        LOG(arenaLogger(), FATAL) << "Cannot read " << gamesDirOf(dir) << ": " << error.message();
+        return false;
+    }
+    LOG(arenaLogger(), INFO) << "Collected " << results.size() << " games from " << dir;
+    return report(results, dir);
+}
+
+// The first two names in the order of the results (and, live, of the options) are the ones
+// the test compares; it needs exactly two.
+std::optional<Standings::SprtSetup> Arena::sprtSetup(const std::vector<GameResult>& results) const {
+    if (!m_sprt) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    const auto note = [&names](const std::string& name) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    };
+    for (const PlayerEntry& entry : m_players) {
+        note(entry.name);
+    }
+    for (const GameResult& result : results) {
+        for (const SeatResult& seat : result.seats) {
+            note(seat.player);
+        }
+    }
+    if (names.size() != 2) {
+        LOG(arenaLogger(), WARN) << "The SPRT needs exactly two players; it is left out";
+        return std::nullopt;
+    }
+    return Standings::SprtSetup{names[0], names[1], *m_sprt};
+}
+
+bool Arena::report(std::vector<GameResult> results, const std::string& dir) const {
+    std::sort(results.begin(), results.end(),
+              [](const GameResult& a, const GameResult& b) { return a.game < b.game; });
+    Standings standings;
+    for (const auto& result : results) {
+        standings.add(result);
+    }
+    const auto sprt = sprtSetup(results);
+    std::cout << standings.formatTable(sprt) << std::flush;
+    const fs::path folder(dir);
+    if (!writeFile(folder / "results.json", standings.formatJson(sprt)) ||
+        !writeFile(folder / "results.csv", standings.formatCsv())) {
+        LOG(arenaLogger(), ERR) << "Cannot write the results into " << dir;
+        return false;
+    }
+    return true;
+}
