@@ -51,6 +51,11 @@ bool lengthFits(unsigned type, std::uint32_t len) {
     }
 }
 
+bool corruptHeader(std::string_view stream) {
+    return stream.size() >= 5 &&
+           !lengthFits(static_cast<unsigned char>(stream[0]), bigEndian(stream.substr(1, 4)));
+}
+
 std::string_view frontMessage(std::string_view stream) {
     if (stream.size() < 5) {
         return {};

@@ -17,5 +17,7 @@ std::string u32(std::uint32_t value);
 bool lengthFits(unsigned type, std::uint32_t len);
 // The complete, well-formed message at the front of `stream`; empty when there is none.
 std::string_view frontMessage(std::string_view stream);
+// True when `stream` starts with a whole header that breaks the length rules.
+bool corruptHeader(std::string_view stream);
 
 } // namespace fuzzing::wire
