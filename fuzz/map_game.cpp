@@ -94,9 +94,14 @@ void playArbitrary(Game& game, FuzzInput& input) {
     const std::uint16_t x = far ? input.u16() : input.byte();
     const std::uint16_t y = far ? input.u16() : input.byte();
     const auto choice = static_cast<MoveChoice>(input.byte());
-    const auto player = static_cast<Player>(input.byte() % 10);
-    const bool terminal = game.is_terminal() != (input.byte() % 16 == 0);
-    const Move move(x, y, choice, player, terminal);
+    // Built field by field, as the network hands a move over: the constructor refuses a move
+    // without a player.
+    Move move;
+    move.x = x;
+    move.y = y;
+    move.choice = choice;
+    move.player = static_cast<Player>(input.byte() % 10);
+    move.terminal = game.is_terminal() != (input.byte() % 16 == 0);
     const bool legal = game.checkMove(move, true);
     const bool played = game.makeMove(move);
     FUZZ_CHECK(!legal || played);

@@ -41,7 +41,7 @@ constexpr std::size_t MaxArguments = 64;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static NullBuffer muted;
-    std::cerr.rdbuf(&muted);
+    std::streambuf* const stderrBuffer = std::cerr.rdbuf(&muted);
     FuzzInput input(data, size);
     const auto program = Programs[input.below(static_cast<unsigned>(Programs.size()))]();
     std::vector<std::string> arguments{"program"};
@@ -54,5 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     argv.push_back(nullptr);
     program->init(static_cast<int>(arguments.size()), argv.data());
+    std::cerr.rdbuf(stderrBuffer);
     return 0;
 }
