@@ -40,8 +40,6 @@ void Client::deinitGame(Game* game) {
     delete game;
 }
 
-// Connects, plays the opening and then the game. Teardown runs in reverse order of creation:
-// the game, then the endpoint with its socket, then the map the game referred to.
 bool Client::doRun() {
     auto client = std::make_unique<TcpClient>();
     LOG(loggerConsole, INFO) << "Connecting to server " << m_serverHost << " on port "
@@ -50,8 +48,14 @@ bool Client::doRun() {
         LOG(loggerConsole, FATAL) << "Failed to connect to server. aborting.";
         return false;
     }
+    return runSession(std::move(client));
+}
+
+// Teardown runs in reverse order of creation: the game, then the endpoint with its socket, then
+// the map the game referred to.
+bool Client::runSession(std::unique_ptr<TcpSocket> connection) {
     Map map;
-    const auto server = std::make_unique<ProtoClient>(client.release());
+    const auto server = std::make_unique<ProtoClient>(connection.release());
     if (!protocolInit(server.get(), map)) {
         return false;
     }

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/Game.hpp"
 #include "common/Map.hpp"
+#include "common/Network.hpp"
 #include "common/Protocol.hpp"
 #include "common/Tool.hpp"
 
@@ -22,8 +24,11 @@ public:
     ~Client() override = default;
 
 protected:
-    // The whole session; true exactly when the server ended the game with FIN.
+    // Connects to the server and runs the session; true exactly when the server ended the game
+    // with FIN.
     bool doRun() override;
+    // The session on a connection that is already open: the opening, then the game.
+    bool runSession(std::unique_ptr<TcpSocket> connection);
     // Adds the server, port and group options to the common ones.
     bool parseOptions(OPTA::ArgumentParser& parser) override;
     // Creates the local game, passive because the server is the referee.

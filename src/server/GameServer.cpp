@@ -58,7 +58,7 @@ bool GameServer::doRun() {
         return false;
     }
     LOG(loggerServer, INFO) << "Listening on port " << listener.getPort();
-    auto seats = seatPlayers(listener, map);
+    auto seats = seatPlayers([&listener] { return listener.accept(0); }, map);
     listener.close();
     m_record.writeMap(map);
     Referee referee(map, std::move(seats),
@@ -70,14 +70,14 @@ bool GameServer::doRun() {
 
 // A connection that fails its opening frees no seat: the server simply waits for the next.
 // A failing accept (e.g. no descriptors left) is retried after a pause, not in a busy loop.
-std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const TcpServer& listener,
+std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const ConnectionSource& next,
                                                                   const Map& map) {
     std::ostringstream mapText;
     mapText << map;
     std::vector<std::unique_ptr<ProtoClient>> seats;
     LOG(loggerServer, INFO) << "Waiting for " << map.getPlayers() << " players";
     while (seats.size() < map.getPlayers()) {
-        TcpSocket* socket = listener.accept(0);
+        TcpSocket* socket = next();
         if (socket == nullptr) {
             std::this_thread::sleep_for(AcceptRetryPause);
             continue;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,18 +21,25 @@ public:
     // How long a new connection may take to send its group id before it is dropped.
     static constexpr std::uint32_t GroupIdTimeout = 10000;
 
+    // Hands over the next new connection, which the seating then owns, or null when there is
+    // none yet.
+    using ConnectionSource = std::function<TcpSocket*()>;
+
     GameServer() = default;
+
+    // Seats as many players as the map has from the connections `next` hands over, numbered in
+    // the order their opening succeeded; a source without a connection is asked again after a
+    // pause.
+    static std::vector<std::unique_ptr<ProtoClient>> seatPlayers(const ConnectionSource& next,
+                                                                 const Map& map);
 
 protected:
     bool parseOptions(OPTA::ArgumentParser& parser) override;
     bool doRun() override;
 
 private:
-    // Accepts connections until every seat is taken; players are numbered in that order.
-    std::vector<std::unique_ptr<ProtoClient>> seatPlayers(const TcpServer& listener,
-                                                          const Map& map);
     // The opening with one new connection: group id in, map and player number out.
-    bool welcome(ProtoClient& client, const std::string& mapText, Player player);
+    static bool welcome(ProtoClient& client, const std::string& mapText, Player player);
     void reportResult(const Game& game);
 
     std::string m_mapFile;
