@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "arena/Arena.hpp"
 #include "bot/Bot.hpp"
 #include "client/consoleClient.hpp"
 #include "common/Tool.hpp"
 #include "fuzz/support/FuzzInput.hpp"
 #include "server/GameServer.hpp"
+#include "tools/map/MapTool.hpp"
+#include "tools/perft/PerftTool.hpp"
 
 namespace {
 
@@ -24,9 +27,9 @@ using fuzzing::FuzzInput;
 
 // Every program with its own options; a new program is one more line.
 const std::vector<std::function<std::unique_ptr<Tool>()>> Programs{
-    [] { return std::make_unique<ConsoleClient>(); },
-    [] { return std::make_unique<GameServer>(); },
-    [] { return std::make_unique<Bot>(); },
+    [] { return std::make_unique<ConsoleClient>(); }, [] { return std::make_unique<GameServer>(); },
+    [] { return std::make_unique<Bot>(); },           [] { return std::make_unique<Arena>(); },
+    [] { return std::make_unique<MapTool>(); },       [] { return std::make_unique<PerftTool>(); },
 };
 
 // Drops everything written to it.
