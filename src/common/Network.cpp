@@ -94,6 +94,17 @@ int pollReadable(SOCKET sock, std::uint32_t timeout) {
     }
 }
 
+// Whether data waits to be read, without waiting for it. A process that was not scheduled
+// until after its deadline still takes the bytes that arrived in time.
+bool readableNow(SOCKET sock) {
+    pollfd entry{sock, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&entry, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (entry.revents & POLLNVAL) == 0;
+}
+
 } // namespace
 
 TcpSocket::TcpSocket() : m_sock(INVALID_SOCKET) {}
@@ -160,7 +171,7 @@ bool TcpSocket::receive(void* msg, std::size_t length, std::uint32_t& timeout) c
     std::size_t received = 0;
     while (received < length) {
         const std::int64_t left = millisecondsLeft(deadline);
-        if (left <= 0 || !wait(static_cast<std::uint32_t>(left))) {
+        if (left > 0 ? !wait(static_cast<std::uint32_t>(left)) : !readableNow(m_sock)) {
             LOG(loggerNetwork, WARN) << "Timeout in receive";
             timeout = 0;
             return false;
