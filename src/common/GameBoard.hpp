@@ -82,6 +82,9 @@ public:
     bool getDisqualified(Player p) const { return player_disqualified[idx(p)]; }
     // The stones of the colour that p owns now.
     unsigned getStoneCount(Player p) const { return state.stoneCount[idx(ptob(p))]; }
+    // The stone colour that p owns now (p 1 ... 8): what a copy of the position needs besides
+    // the squares, since inversion and choice squares change it.
+    Square colourOf(Player p) const { return isPlayerSlot(p) ? ptob(p) : Square::EMPTY; }
 
     std::uint32_t getBoardSize() const { return boardsize; }
     std::uint32_t getReducedBoardSize() const { return reducedboardsize; }
