@@ -150,6 +150,7 @@ bool Client::handleMessage(ProtoClient& server, Game& game, MsgType type, bool& 
 // Asks getMove for this client's move and sends it; the local game changes only when the
 // server announces the move.
 bool Client::handleMoveRequest(ProtoClient& server, Game& game) {
+    m_requestArrival = std::chrono::steady_clock::now();
     payload_moverequest request{};
     server.get_moverequest(request);
     std::uint32_t timelimit = request.timelimit;

@@ -3,6 +3,7 @@
 // move that a derived class supplies through getMove.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -33,6 +34,8 @@ protected:
     virtual Move getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) = 0;
 
     Player getPlayer() const { return m_playerNum; }
+    // When the move request that getMove answers arrived: the server's clock runs from then.
+    std::chrono::steady_clock::time_point requestArrival() const { return m_requestArrival; }
 
     std::uint8_t m_groupID;
     Player m_playerNum = Player::P_INVALID;
@@ -40,6 +43,8 @@ protected:
     std::uint16_t m_serverPort = 7777;
 
 private:
+    std::chrono::steady_clock::time_point m_requestArrival;
+
     bool protocolInit(ProtoClient* server, Map& map);
     bool playGame(ProtoClient& server, Game& game);
     bool handleMessage(ProtoClient& server, Game& game, MsgType type, bool& exitOk);
