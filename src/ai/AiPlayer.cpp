@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/GameBoard.hpp"
 #include "common/GameRecord.hpp"
 #include "common/Logging.hpp"
 #include "search/SearchBoard.hpp"
@@ -53,6 +54,32 @@ std::string summary(const SearchBoard& board, const SearchInfo& info, double ms)
         << info.score << (info.exact ? " (exact)" : "") << " time " << static_cast<long>(ms)
         << " ms pv " << pvText(board, info.pv);
     return out.str();
+}
+
+// Whether the board shows the game's position: squares, colours, stocks, players, turn, phase.
+bool samePosition(const SearchBoard& board, const Game& game) {
+    const GameBoard& gb = game.getBoard();
+    const GamePhase phase = game.is_final()      ? GamePhase::FINAL
+                            : game.is_terminal() ? GamePhase::TERMINAL
+                                                 : GamePhase::BUILD;
+    if (board.phase() != phase || board.toMove() != game.getCurrentPlayer()) {
+        return false;
+    }
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const auto player = static_cast<Player>(p);
+        if (board.colourOf(player) != gb.colourOf(player) ||
+            board.bombs(player) != gb.getBombs(player) ||
+            board.overrides(player) != gb.getOverrides(player) ||
+            board.isDisqualified(player) != game.is_disqualified(player)) {
+            return false;
+        }
+    }
+    for (unsigned i = 0; i < board.size(); ++i) {
+        if (board.square(static_cast<index_t>(i)) != gb.get_square(static_cast<index_t>(i))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string mapText(const Map& map) {
@@ -106,6 +133,8 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     }
     m_recordMovesSet = moves.is_set();
     m_random.seed(seed.is_set() ? m_seed : std::random_device{}());
+    // Filled with zeros now: the server's clock may already run when the game is set up.
+    m_table = std::make_unique<TranspositionTable>(m_hashMb);
     return true;
 }
 
@@ -113,24 +142,46 @@ bool AiPlayer::doRun() {
     return m_analyseMap.empty() ? Client::doRun() : analyse();
 }
 
-// The tables of the map and the transposition table are made here, before the first request,
-// so that no move pays for them.
+// The board and the tables of the map are made here, before the first request is read.
 Game* AiPlayer::initGame(const Map& map) {
-    prepareSearch(SearchBoard(map));
+    m_board = std::make_unique<SearchBoard>(map);
+    prepareSearch(*m_board);
     return new Game(map, true);
 }
 
 void AiPlayer::deinitGame(Game* game) {
     Client::deinitGame(game);
     m_searcher.reset();
+    m_board.reset();
+}
+
+void AiPlayer::moveApplied(const Move& move) {
+    if (m_board == nullptr) {
+        return;
+    }
+    const SearchMove m = m_board->fromMove(move);
+    if (m_board->isLegal(move.player, m)) {
+        m_board->makeMove(m, move.player);
+    } else {
+        m_board.reset();
+    }
+}
+
+void AiPlayer::playerDisqualified(Player player) {
+    if (m_board != nullptr) {
+        m_board->disqualify(player);
+    }
+}
+
+SearchBoard& AiPlayer::positionOf(const Game& game) {
+    if (m_board == nullptr || !samePosition(*m_board, game)) {
+        LOG(loggerAI, DEBUG) << "Search board rebuilt from the game";
+        m_board = std::make_unique<SearchBoard>(game);
+    }
+    return *m_board;
 }
 
 void AiPlayer::prepareSearch(const SearchBoard& board) {
-    if (m_table == nullptr) {
-        m_table = std::make_unique<TranspositionTable>(m_hashMb);
-    } else {
-        m_table->clear();
-    }
     m_searcher = std::make_unique<Searcher>(board, m_table.get());
     m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
                                                          : MultiPlayerSearch::BEST_REPLY);
@@ -141,7 +192,7 @@ void AiPlayer::prepareSearch(const SearchBoard& board) {
 // always finds one while the game offers any), the game's own first legal move goes out.
 Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) {
     const auto start = requestArrival();
-    SearchBoard board(*game);
+    SearchBoard& board = positionOf(*game);
     if (m_searcher == nullptr) {
         prepareSearch(board);
     }

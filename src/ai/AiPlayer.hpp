@@ -24,10 +24,15 @@ protected:
     Game* initGame(const Map& map) override;
     void deinitGame(Game* game) override;
     Move getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) override;
+    void moveApplied(const Move& move) override;
+    void playerDisqualified(Player player) override;
 
 private:
-    // The searcher for a map, with the options applied; the table is made once and cleared.
+    // The searcher for a map, with the options applied.
     void prepareSearch(const SearchBoard& board);
+    // The search board of the game's position: the one that followed the game, or a new one
+    // when it no longer agrees with the game (the server forced the bomb phase, say).
+    SearchBoard& positionOf(const Game& game);
     bool analyse();
     bool analysePosition(SearchBoard& board);
 
@@ -41,6 +46,8 @@ private:
     bool m_recordMovesSet = false;
 
     std::unique_ptr<TranspositionTable> m_table;
+    // Follows the game move by move, so that a request does not pay for building a board.
+    std::unique_ptr<SearchBoard> m_board;
     std::unique_ptr<Searcher> m_searcher;
     std::mt19937 m_random;
 };

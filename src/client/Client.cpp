@@ -195,6 +195,7 @@ bool Client::handleMoveAnnounce(ProtoClient& server, Game& game) {
         LOG(loggerConsole, ERR) << "Received invalid move, aborting.";
         return false;
     }
+    moveApplied(move);
     return true;
 }
 
@@ -208,6 +209,7 @@ bool Client::handleDisqualification(ProtoClient& server, Game& game) {
     }
     if (disqualification.player != m_playerNum) {
         game.disqualify(disqualification.player);
+        playerDisqualified(disqualification.player);
         return true;
     }
     LOG(loggerConsole, ERR) << "Got disqualified from the game, aborting.";

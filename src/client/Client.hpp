@@ -32,6 +32,10 @@ protected:
     virtual void deinitGame(Game* game);
     // The move to send for the current request; an invalid Move ends the session.
     virtual Move getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) = 0;
+    // Told after the local game has applied an announced move or another player's
+    // disqualification, for a derived class that follows the game move by move.
+    virtual void moveApplied(const Move& /*move*/) {}
+    virtual void playerDisqualified(Player /*player*/) {}
 
     Player getPlayer() const { return m_playerNum; }
     // When the move request that getMove answers arrived: the server's clock runs from then.

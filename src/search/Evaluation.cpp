@@ -69,31 +69,23 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
     return std::clamp(score, -HeuristicLimit + 1, HeuristicLimit - 1);
 }
 
-// Squares and frontier stone by stone, then per player: stones by game stage, mobility and
-// the stocks; in two-player endings the side to move is favoured on an odd count of empties.
+// Squares and frontier stone by stone, potential mobility at the empty squares, then per
+// player: stones by game stage, mobility and the stocks; in two-player endings the side to
+// move is favoured on an odd count of empties.
 int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     std::array<int, 9> score{};
+    std::array<int, 9> potential{};
     unsigned stones = 0;
     for (index_t i : m_playable) {
         const Square s = board.square(i);
-        if (!isStone(s)) {
-            continue;
+        if (isStone(s)) {
+            ++stones;
+            score[static_cast<unsigned>(board.ownerOf(s))] += stoneValue(board, i);
+        } else if (isOpen(s)) {
+            countPotentialMobility(board, i, potential.data());
         }
-        ++stones;
-        const index_t corner = m_corner[i];
-        int value = m_value[i];
-        if (corner != INVALID_INDEX && isOpen(board.square(corner))) {
-            value = m_cornerPenalty[i];
-        }
-        for (unsigned d = 0; d < 8; ++d) {
-            const index_t n = board.neighbour(i, Direction(d));
-            if (n != INVALID_INDEX && isOpen(board.square(n))) {
-                value += FrontierWeight;
-                break;
-            }
-        }
-        score[static_cast<unsigned>(board.ownerOf(s))] += value;
     }
+    const bool twoPlayers = board.validPlayers() == 2;
     const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);
     const int stage = static_cast<int>(std::min(stones, playable) * 256 / playable);
     const int stoneWeight = (StoneWeightEarly * (256 - stage) + StoneWeightLate * stage) / 256;
@@ -102,16 +94,53 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
         if (board.isDisqualified(player)) {
             continue;
         }
-        score[p] += stoneWeight * static_cast<int>(board.stones(player)) +
-                    MobilityWeight * static_cast<int>(board.mobility(player)) +
+        const int mobility = twoPlayers ? MobilityWeight * static_cast<int>(board.mobility(player))
+                                        : PotentialMobilityWeight * potential[p];
+        score[p] += stoneWeight * static_cast<int>(board.stones(player)) + mobility +
                     stockValue(board, player);
     }
     int result = againstStrongest(board, root, score.data());
     const unsigned empties = board.nonHoles() - std::min(stones, board.nonHoles());
-    if (board.validPlayers() == 2 && empties <= ParityEmpties && empties % 2 == 1) {
+    if (twoPlayers && empties <= ParityEmpties && empties % 2 == 1) {
         result += board.toMove() == root ? ParityBonus : -ParityBonus;
     }
     return result;
+}
+
+// The square's value (a penalty while the corner next to it is empty) and the frontier
+// penalty when an empty square touches it.
+int Evaluator::stoneValue(const SearchBoard& board, index_t i) const {
+    const index_t corner = m_corner[i];
+    int value = m_value[i];
+    if (corner != INVALID_INDEX && isOpen(board.square(corner))) {
+        value = m_cornerPenalty[i];
+    }
+    for (unsigned d = 0; d < 8; ++d) {
+        const index_t n = board.neighbour(i, Direction(d));
+        if (n != INVALID_INDEX && isOpen(board.square(n))) {
+            return value + FrontierWeight;
+        }
+    }
+    return value;
+}
+
+// An empty square next to stones of a colour is a potential move of every player who does
+// not own that colour.
+void Evaluator::countPotentialMobility(const SearchBoard& board, index_t i, int* potential) {
+    unsigned colours = 0;
+    for (unsigned d = 0; d < 8; ++d) {
+        const index_t n = board.neighbour(i, Direction(d));
+        if (n != INVALID_INDEX && isStone(board.square(n))) {
+            colours |= 1u << static_cast<unsigned>(board.square(n));
+        }
+    }
+    if (colours == 0) {
+        return;
+    }
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const unsigned own = 1u << static_cast<unsigned>(board.colourOf(playerAt(p)));
+        potential[p] += (colours & ~own) != 0;
+    }
 }
 
 // After the build phase only stones and bombs still count.

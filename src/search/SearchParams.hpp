@@ -39,8 +39,11 @@ constexpr int TwoAxesValue = 2;
 constexpr int CornerDiagonalPenalty = -30;
 constexpr int CornerLinePenalty = -12;
 
-// Legal move squares of a player (mobility) and stones next to an empty square (frontier).
+// Legal move squares of a player (mobility; two-player games only, where it is affordable) and
+// stones next to an empty square (frontier). With three or more players the evaluation counts
+// potential mobility instead: empty squares next to an opposing stone.
 constexpr int MobilityWeight = 12;
+constexpr int PotentialMobilityWeight = 4;
 constexpr int FrontierWeight = -4;
 
 // Stock: an override stone can take any stone later; a bomb removes opposing stones in the
@@ -86,8 +89,9 @@ constexpr unsigned TimeMarginMs = 20;
 // A new iteration is started only while less than this fraction of the budget is used: the
 // next one would take several times longer than all before it.
 constexpr double NewIterationFraction = 0.5;
-// The clock is read every this many nodes (a power of two).
-constexpr std::uint64_t ClockCheckInterval = 32;
+// The clock is read after this much work: a node counts one, a generated move or a ranked bomb
+// throw a share of one.
+constexpr std::uint64_t ClockCheckInterval = 4;
 // Time per move when the server sends no limit and no --movetime is given.
 constexpr unsigned DefaultMoveTimeMs = 1000;
 // Transposition table size in MiB when --hash is not given.

@@ -29,6 +29,8 @@ SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, cons
     m_root = board.toMove();
     m_limits = limits;
     m_nodes = 0;
+    m_work = 0;
+    m_nextCheck = ClockCheckInterval;
     m_stopped = false;
     m_bestReply = m_strategy == MultiPlayerSearch::BEST_REPLY && board.validPlayers() > 2;
     SearchInfo info;
@@ -160,7 +162,8 @@ int Searcher::childScore(const PlyMove& m, unsigned depth, int alpha, int beta, 
 // In best-reply search `bestReplyMax` tells whose node it is; otherwise the player on turn does.
 int Searcher::alphaBeta(unsigned depth, int alpha, int beta, unsigned ply, bool bestReplyMax) {
     m_pvLength[ply] = ply;
-    if (outOfTime()) {
+    ++m_nodes;
+    if (spend(1)) {
         return 0;
     }
     if (m_board->isFinal()) {
@@ -179,10 +182,16 @@ int Searcher::alphaBeta(unsigned depth, int alpha, int beta, unsigned ply, bool 
     }
     MoveList& list = m_lists[ply];
     const bool maxNode = generate(list, bestReplyMax);
+    if (spend(list.moves.size() / 8)) {
+        return 0;
+    }
     if (list.moves.empty()) {
         return m_eval.evaluate(*m_board, m_root);
     }
     orderMoves(list, ply, ttMove, maxNode, true);
+    if (m_stopped) {
+        return 0;
+    }
     const int alphaIn = alpha;
     const int betaIn = beta;
     int best = maxNode ? -Infinity : Infinity;
@@ -299,11 +308,15 @@ void Searcher::orderMoves(MoveList& list, unsigned ply, SearchMove ttMove, bool 
 }
 
 // Ranks the throws by the score right after them (for the side that throws) and, when
-// `prune` is set, keeps only the strongest few.
+// `prune` is set, keeps only the strongest few. Out of time, the throws not yet looked at
+// come last.
 void Searcher::keepStrongestThrows(MoveList& list, bool maxNode, bool prune) {
     const std::size_t n = list.moves.size();
-    list.keys.resize(n);
+    list.keys.assign(n, -Infinity);
     for (std::size_t i = 0; i < n; ++i) {
+        if (spend(1)) {
+            break;
+        }
         m_board->makeMove(list.moves[i].move, list.moves[i].player);
         const int v = m_board->isFinal() ? m_eval.finalScore(*m_board, m_root)
                                          : m_eval.evaluate(*m_board, m_root);
@@ -354,14 +367,16 @@ std::uint64_t Searcher::positionKey(bool bestReplyMax) const {
     return m_board->hash() ^ (m_bestReply && bestReplyMax ? BestReplyMaxKey : 0);
 }
 
-// Counts the node; every ClockCheckInterval nodes the clock and the node limit are read.
-bool Searcher::outOfTime() {
+// Counts work done; after every ClockCheckInterval units the clock and the node limit are read.
+bool Searcher::spend(std::uint64_t work) {
     if (m_stopped) {
         return true;
     }
-    if ((++m_nodes & (ClockCheckInterval - 1)) != 0) {
+    m_work += work;
+    if (m_work < m_nextCheck) {
         return false;
     }
+    m_nextCheck = m_work + ClockCheckInterval;
     if ((m_limits.nodes != 0 && m_nodes >= m_limits.nodes) ||
         SearchClock::now() >= m_limits.deadline) {
         m_stopped = true;

@@ -96,7 +96,7 @@ private:
     void rememberCutoff(const PlyMove& m, unsigned depth, unsigned ply, SearchMove ttMove);
     void updatePv(unsigned ply, const PlyMove& m);
     std::uint64_t positionKey(bool bestReplyMax) const;
-    bool outOfTime();
+    bool spend(std::uint64_t work);
     int& history(const PlyMove& m);
 
     Evaluator m_eval;
@@ -111,6 +111,8 @@ private:
     SearchLimits m_limits;
     bool m_bestReply = false;
     std::uint64_t m_nodes = 0;
+    std::uint64_t m_work = 0;
+    std::uint64_t m_nextCheck = 0;
     bool m_stopped = false;
     std::vector<MoveList> m_lists;
     std::vector<std::array<PlyMove, 2>> m_killers;

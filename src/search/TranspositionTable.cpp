@@ -13,11 +13,6 @@ TranspositionTable::TranspositionTable(std::size_t megabytes) {
     m_table = std::make_unique<Bucket[]>(m_buckets);
 }
 
-void TranspositionTable::clear() {
-    std::fill_n(m_table.get(), m_buckets, Bucket{});
-    m_generation = 0;
-}
-
 const TTEntry* TranspositionTable::probe(std::uint64_t hash) const {
     const Bucket& b = bucket(hash);
     const std::uint32_t key = check(hash);

@@ -34,7 +34,6 @@ public:
     TranspositionTable(const TranspositionTable&) = delete;
     TranspositionTable& operator=(const TranspositionTable&) = delete;
 
-    void clear();
     // Marks the start of a new search: entries of earlier searches become first to go.
     void newSearch() { ++m_generation; }
 
