@@ -83,12 +83,14 @@ constexpr bool DefaultBestReply = true;
 // --- Time ------------------------------------------------------------------------------------
 
 // The answer must leave before the limit: the search gets the limit minus this fraction minus
-// this many milliseconds, for sending the answer and for the scheduler.
-constexpr double TimeMarginFraction = 0.05;
-constexpr unsigned TimeMarginMs = 20;
+// this many milliseconds. The margin covers sending the answer and, above all, a busy machine:
+// the clock starts when the request is read, and a process that waits for a core learns of
+// the request late; with twice as many busy processes as cores, waits of 20 ms and more occur.
+constexpr double TimeMarginFraction = 0.15;
+constexpr unsigned TimeMarginMs = 25;
 // A new iteration is started only while less than this fraction of the budget is used: the
 // next one would take several times longer than all before it.
-constexpr double NewIterationFraction = 0.5;
+constexpr double NewIterationFraction = 0.45;
 // The clock is read after this much work: a node counts one, a generated move or a ranked bomb
 // throw a share of one.
 constexpr std::uint64_t ClockCheckInterval = 4;
