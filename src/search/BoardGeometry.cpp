@@ -35,6 +35,7 @@ BoardGeometry::BoardGeometry(const Map& map)
     buildRays(map);
     buildReverse(map);
     buildKeys();
+    buildShifts(map);
 }
 
 // The same tables as the rules engine's: ordinary steps (none into a hole of the map), then the
@@ -66,36 +67,48 @@ void BoardGeometry::buildSteps(const Map& map) {
     }
 }
 
-// Every straight line from every square that is not a hole of the map, up to MAX_RAY squares.
-// A line ends where every walk of the rules ends, whatever the position: off the board, back on
-// its own start, or in a hole of the map (a transition may lead into one), since nothing ever
-// fills a hole.
+// Every straight line from every square that is not a hole of the map, terminated; the holes
+// of the map share one empty line.
 void BoardGeometry::buildRays(const Map& map) {
     const Square* tiles = map.getTiles();
-    m_rays.assign(m_size * 8u, Ray{});
+    m_rayOffset.assign(m_size * 8u, 0);
+    m_tails.assign(m_size * 8u, Tail{INVALID_INDEX, Direction::N});
+    m_rayData.assign(1, rayEnd());
     for (unsigned i = 0; i < m_size; ++i) {
         if (tiles[i] == Square::NONE) {
             continue;
         }
         for (unsigned d = 0; d < 8; ++d) {
-            Ray& ray = m_rays[i * 8u + d];
-            ray.offset = static_cast<std::uint32_t>(m_rayData.size());
+            m_rayOffset[i * 8u + d] = static_cast<std::uint32_t>(m_rayData.size());
             unsigned at = i;
             unsigned dir = d;
+            unsigned length = 0;
             while (true) {
                 const unsigned entry = at * 8u + dir;
                 at = m_step[entry];
                 dir = static_cast<unsigned>(m_next[entry]);
                 if (at == INVALID_INDEX || at == i || tiles[at] == Square::NONE) {
+                    m_rayData.push_back(rayEnd());
                     break;
                 }
                 m_rayData.push_back(static_cast<index_t>(at));
-                if (++ray.length == MAX_RAY) {
-                    ray.tailIndex = static_cast<index_t>(at);
-                    ray.tailDirection = static_cast<Direction>(dir);
+                if (++length == MAX_RAY) {
+                    m_rayData.push_back(rayTail());
+                    m_tails[i * 8u + d] =
+                        Tail{static_cast<index_t>(at), static_cast<Direction>(dir)};
                     break;
                 }
             }
+        }
+    }
+    m_rayHeads.assign(m_size * 8u, RayHead{rayEnd(), rayEnd(), 0});
+    for (unsigned e = 0; e < m_size * 8u; ++e) {
+        const index_t* line = m_rayData.data() + m_rayOffset[e];
+        RayHead& head = m_rayHeads[e];
+        head.first = line[0];
+        if (line[0] < m_size) {
+            head.second = line[1];
+            head.rest = line[1] < m_size ? m_rayOffset[e] + 2u : 0u;
         }
     }
 }
@@ -141,6 +154,39 @@ void BoardGeometry::buildKeys() {
     for (auto& key : m_disqualifiedKeys) {
         key = next();
     }
+}
+
+// Bit i of a set is square i. A step east is a shift by one towards the higher bits, south by
+// a row; the squares of the last column cannot step east (their bit would wrap into the next
+// row), those of the first column cannot step west. Steps off the top or bottom shift out of
+// the word or onto bits above the board, which the callers mask away.
+void BoardGeometry::buildShifts(const Map& map) {
+    m_bitboards = m_size <= 64 && map.getTransitions().empty();
+    if (!m_bitboards) {
+        return;
+    }
+    std::uint64_t notEast = 0;
+    std::uint64_t notWest = 0;
+    for (unsigned i = 0; i < m_size; ++i) {
+        const Square s = map.getTiles()[i];
+        m_choiceOrBonus |= s == Square::CHOICE || s == Square::BONUS ? 1ull << i : 0;
+        notEast |= i % m_width != m_width - 1 ? 1ull << i : 0;
+        notWest |= i % m_width != 0 ? 1ull << i : 0;
+    }
+    const std::uint64_t all = ~0ull;
+    const unsigned w = m_width;
+    // A shift by a whole word or more leaves no square on the board (and is not defined).
+    const auto shift = [](std::uint64_t from, unsigned left, unsigned right) {
+        return left < 64 && right < 64 ? Shift{from, left, right} : Shift{0, 0, 0};
+    };
+    m_shifts[0] = shift(all, 0, w);         // N
+    m_shifts[1] = shift(notEast, 0, w - 1); // NE
+    m_shifts[2] = shift(notEast, 1, 0);     // E
+    m_shifts[3] = shift(notEast, w + 1, 0); // SE
+    m_shifts[4] = shift(all, w, 0);         // S
+    m_shifts[5] = shift(notWest, w - 1, 0); // SW
+    m_shifts[6] = shift(notWest, 0, 1);     // W
+    m_shifts[7] = shift(notWest, 0, w + 1); // NW
 }
 
 std::uint64_t BoardGeometry::stockKey(Player p, unsigned kind, unsigned count) {

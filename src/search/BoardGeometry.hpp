@@ -22,14 +22,15 @@ public:
     // send it round the board) is walked on through the step table from its last entry.
     static constexpr unsigned MAX_RAY = 64;
 
-    // One straight line from a square: `length` entries from `offset` in the ray list. When the
-    // line is longer than MAX_RAY, `tailIndex`/`tailDirection` are where the last entry was
-    // reached and in which direction the line goes on; otherwise tailIndex is INVALID_INDEX.
-    struct Ray {
-        std::uint32_t offset = 0;
-        std::uint16_t length = 0;
-        index_t tailIndex = INVALID_INDEX;
-        Direction tailDirection = Direction::N;
+    // One step of a whole set of squares in one direction on a board of at most 64 squares
+    // without transitions: the squares that stay on the board move by a shift of their bits.
+    struct Shift {
+        std::uint64_t from; // squares whose step in this direction stays on the board
+        unsigned left;
+        unsigned right;
+        std::uint64_t operator()(std::uint64_t bits) const {
+            return ((bits & from) << left) >> right;
+        }
     };
 
     // Precondition: map.isValid().
@@ -56,12 +57,46 @@ public:
     // The direction a straight line goes on in after that step.
     Direction continuation(index_t i, Direction d) const { return m_next[i * 8u + unsigned(d)]; }
 
-    const Ray& ray(index_t i, unsigned d) const { return m_rays[i * 8u + d]; }
+    // The straight line from square i in direction d, through transitions: the squares in
+    // walking order, then a terminator. The line ends where every capture walk ends, whatever
+    // the position: off the board, back on its start, or in a hole of the map (nothing ever
+    // fills a hole). The terminator is rayEnd(), a square index whose content is always a
+    // hole, or rayTail() when the line goes on beyond MAX_RAY squares; then tail(i, d) tells
+    // where the last listed square was reached and in which direction the line goes on.
+    const index_t* ray(index_t i, unsigned d) const {
+        return m_rayData.data() + m_rayOffset[i * 8u + d];
+    }
+    // The lines of all squares: ray(i, d) is rayData() + rayOffsets()[i * 8 + d].
     const index_t* rayData() const { return m_rayData.data(); }
+    const std::uint32_t* rayOffsets() const { return m_rayOffset.data(); }
+    // The start of the eight lines of a square, one cache line per square: the first two
+    // squares of each line (rayEnd() where it is shorter) and the offset of its third entry in
+    // rayData(). Most walks are decided within two squares, so the candidates of a move
+    // search read their own line of this table and the squares, little else.
+    struct alignas(8) RayHead {
+        index_t first;
+        index_t second;
+        std::uint32_t rest;
+    };
+    const RayHead* rayHeads() const { return m_rayHeads.data(); }
+    index_t rayEnd() const { return static_cast<index_t>(m_size); }
+    index_t rayTail() const { return static_cast<index_t>(m_size + 1u); }
+    struct Tail {
+        index_t index;
+        Direction direction;
+    };
+    Tail tail(index_t i, unsigned d) const { return m_tails[i * 8u + d]; }
 
     // The squares j with neighbour(j, d) == i for some d, j != i, with multiplicity: whose
     // neighbour counts change when i becomes occupied or free. `reverseBegin(i)` to
     // `reverseBegin(i + 1)` in reverseData(); each entry is j * 8 + d.
+    // True on boards of at most 64 squares without transitions, where sets of squares are
+    // single words and a step is a shift (see shift()).
+    bool bitboards() const { return m_bitboards; }
+    const Shift& shift(unsigned d) const { return m_shifts[d]; }
+    // Bitboard maps: the choice and bonus squares of the map.
+    std::uint64_t choiceOrBonus() const { return m_choiceOrBonus; }
+
     std::uint32_t reverseBegin(index_t i) const { return m_reverseOffset[i]; }
     const std::uint32_t* reverseData() const { return m_reverse.data(); }
 
@@ -89,16 +124,22 @@ private:
     void buildRays(const Map& map);
     void buildReverse(const Map& map);
     void buildKeys();
+    void buildShifts(const Map& map);
 
     unsigned m_width;
     unsigned m_height;
     unsigned m_size;
     unsigned m_players;
     unsigned m_bombStrength;
+    bool m_bitboards = false;
+    Shift m_shifts[8] = {};
+    std::uint64_t m_choiceOrBonus = 0;
     std::vector<index_t> m_step;
     std::vector<Direction> m_next;
-    std::vector<Ray> m_rays;
+    std::vector<std::uint32_t> m_rayOffset;
     std::vector<index_t> m_rayData;
+    std::vector<Tail> m_tails;
+    std::vector<RayHead> m_rayHeads;
     std::vector<std::uint32_t> m_reverseOffset;
     std::vector<std::uint32_t> m_reverse;
     std::vector<std::uint64_t> m_squareKeys;

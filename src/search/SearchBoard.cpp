@@ -1,5 +1,5 @@
 // Position set-up, make/unmake, the turn engine and the conversions of the search board; the
-// legality tests and the move generator are in SearchBoardMoves.cpp.
+// legality tests, the move generator and the placement of a stone are in SearchBoardMoves.cpp.
 #include "search/SearchBoard.hpp"
 
 #include <cassert>
@@ -15,34 +15,34 @@ unsigned number(Player p) {
     return static_cast<unsigned>(p);
 }
 
-bool isStone(Square s) {
-    return static_cast<unsigned>(s) - 1u < 8u;
+unsigned number(Square s) {
+    return static_cast<unsigned>(s);
 }
 
 } // namespace
 
 SearchBoard::SearchBoard(std::shared_ptr<const BoardGeometry> geometry)
-    : m_geo(std::move(geometry)), m_squares(m_geo->size(), Square::NONE),
-      m_adjacent(m_geo->size(), 0), m_frontier((m_geo->size() + 63u) / 64u, 0),
-      m_occupiedSet((m_geo->size() + 63u) / 64u, 0), m_queue(m_geo->size()) {}
+    : m_geo(std::move(geometry)), m_rays(m_geo->rayData()), m_rayOffsets(m_geo->rayOffsets()),
+      m_rayHeads(m_geo->rayHeads()), m_bitboards(m_geo->bitboards()),
+      m_squares(m_geo->size() + 2u, Square::NONE), m_adjacent(m_geo->size(), 0),
+      m_frontier((m_geo->size() + 63u) / 64u, 0), m_occupiedSet((m_geo->size() + 63u) / 64u, 0),
+      m_colourSets(m_bitboards ? 0 : 10 * m_occupiedSet.size(), 0), m_queue(m_geo->size()) {}
 
 // A new game: the map's squares and stocks, every player in, and the first turn handed out as
 // the turn engine hands it out.
 SearchBoard::SearchBoard(const Map& map) : SearchBoard(std::make_shared<BoardGeometry>(map)) {
     const Square* tiles = map.getTiles();
-    for (unsigned i = 0; i < size(); ++i) {
-        m_squares[i] = tiles[i];
-    }
+    std::copy(tiles, tiles + size(), m_squares.begin());
     for (unsigned p = 1; p < 9; ++p) {
-        m_ptob[p] = static_cast<Square>(p);
-        m_btop[p] = static_cast<Player>(p);
-        m_bombs[p] = static_cast<std::uint8_t>(map.getBombs());
-        m_overrides[p] = static_cast<std::uint8_t>(map.getOverrides());
+        m_s.ptob[p] = static_cast<Square>(p);
+        m_s.btop[p] = static_cast<Player>(p);
+        m_s.bombs[p] = static_cast<std::uint8_t>(map.getBombs());
+        m_s.overrides[p] = static_cast<std::uint8_t>(map.getOverrides());
     }
-    m_validPlayers = players();
+    m_s.validPlayers = static_cast<std::uint8_t>(players());
     initFromSquares();
     passTurn();
-    m_hash = computeHash();
+    m_s.hash = computeHash();
 }
 
 // The game's position as it stands, whatever led to it (a passive game may be in any state
@@ -55,32 +55,32 @@ SearchBoard::SearchBoard(const Game& game)
     }
     for (unsigned p = 1; p < 9; ++p) {
         const auto player = static_cast<Player>(p);
-        m_ptob[p] = board.colourOf(player);
-        m_bombs[p] = board.getBombs(player);
-        m_overrides[p] = board.getOverrides(player);
-        m_disqualified[p] = p <= players() && game.is_disqualified(player);
+        m_s.ptob[p] = board.colourOf(player);
+        m_s.bombs[p] = board.getBombs(player);
+        m_s.overrides[p] = board.getOverrides(player);
+        if (p <= players() && game.is_disqualified(player)) {
+            m_s.disqualified |= static_cast<std::uint16_t>(1u << p);
+        }
     }
     for (unsigned p = 1; p < 9; ++p) {
-        m_btop[static_cast<unsigned>(m_ptob[p])] = static_cast<Player>(p);
+        m_s.btop[number(m_s.ptob[p])] = static_cast<Player>(p);
     }
-    m_validPlayers = game.get_valid_players();
-    m_turn = game.getCurrentPlayer();
-    m_phase = game.is_final()      ? GamePhase::FINAL
-              : game.is_terminal() ? GamePhase::TERMINAL
-                                   : GamePhase::BUILD;
-    m_moveNumber = static_cast<std::uint16_t>(game.get_movenumber());
+    m_s.validPlayers = static_cast<std::uint8_t>(game.get_valid_players());
+    m_s.turn = game.getCurrentPlayer();
+    m_s.phase = game.is_final()      ? GamePhase::FINAL
+                : game.is_terminal() ? GamePhase::TERMINAL
+                                     : GamePhase::BUILD;
+    m_s.moveNumber = static_cast<std::uint16_t>(game.get_movenumber());
     initFromSquares();
-    m_hash = computeHash();
+    m_s.hash = computeHash();
 }
 
 SearchBoard::SearchBoard(const SearchBoard& other)
-    : m_geo(other.m_geo), m_squares(other.m_squares), m_adjacent(other.m_adjacent),
-      m_frontier(other.m_frontier), m_occupiedSet(other.m_occupiedSet), m_counts(other.m_counts),
-      m_ptob(other.m_ptob), m_btop(other.m_btop), m_bombs(other.m_bombs),
-      m_overrides(other.m_overrides), m_disqualified(other.m_disqualified),
-      m_validPlayers(other.m_validPlayers), m_nonHoles(other.m_nonHoles),
-      m_maxMoves(other.m_maxMoves), m_turn(other.m_turn), m_phase(other.m_phase),
-      m_moveNumber(other.m_moveNumber), m_hash(other.m_hash), m_queue(other.m_queue.size()) {}
+    : m_geo(other.m_geo), m_rays(other.m_rays), m_rayOffsets(other.m_rayOffsets),
+      m_rayHeads(other.m_rayHeads), m_bitboards(other.m_bitboards), m_maxMoves(other.m_maxMoves),
+      m_squares(other.m_squares), m_adjacent(other.m_adjacent), m_frontier(other.m_frontier),
+      m_occupiedSet(other.m_occupiedSet), m_colourSets(other.m_colourSets), m_s(other.m_s),
+      m_queue(other.m_queue.size()) {}
 
 SearchBoard& SearchBoard::operator=(const SearchBoard& other) {
     if (this != &other) {
@@ -90,25 +90,31 @@ SearchBoard& SearchBoard::operator=(const SearchBoard& other) {
     return *this;
 }
 
-// Counts, occupancy sets and neighbour masks from the squares alone.
+// Counts, sets and neighbour masks from the squares alone.
 void SearchBoard::initFromSquares() {
-    m_counts.fill(0);
-    m_nonHoles = 0;
+    m_s.counts.fill(0);
+    m_s.nonHoles = 0;
     m_maxMoves = 0;
     for (unsigned i = 0; i < size(); ++i) {
         const Square s = m_squares[i];
-        if (isStone(s)) {
-            ++m_counts[static_cast<unsigned>(s)];
+        if (occupied(s)) {
+            ++m_s.counts[number(s)];
+            occupancyChanged(static_cast<index_t>(i), true);
+            if (!m_bitboards) {
+                updateColourSets(static_cast<index_t>(i), Square::EMPTY, s);
+            }
         }
-        if (s != Square::NONE) {
-            ++m_nonHoles;
+        if (m_bitboards && occupied(s)) {
+            m_s.colourBits[number(s)] |= 1ull << i;
         }
+        if (m_bitboards && isFree(s)) {
+            m_s.freeBits |= 1ull << i;
+        }
+        m_s.nonHoles += s != Square::NONE ? 1u : 0u;
         m_maxMoves += s == Square::CHOICE ? players() : s == Square::BONUS ? 2u : 1u;
     }
-    for (unsigned i = 0; i < size(); ++i) {
-        if (occupied(m_squares[i])) {
-            occupancyChanged(static_cast<index_t>(i), true);
-        }
+    for (unsigned i = 0; !m_bitboards && i < size(); ++i) {
+        updateFrontier(static_cast<index_t>(i));
     }
 }
 
@@ -119,107 +125,130 @@ std::uint64_t SearchBoard::computeHash() const {
     }
     for (unsigned p = 1; p <= players(); ++p) {
         const auto player = static_cast<Player>(p);
-        h ^= m_geo->mappingKey(player, m_ptob[p]);
-        h ^= BoardGeometry::stockKey(player, 0, m_bombs[p]);
-        h ^= BoardGeometry::stockKey(player, 1, m_overrides[p]);
-        if (m_disqualified[p]) {
+        h ^= m_geo->mappingKey(player, m_s.ptob[p]);
+        h ^= BoardGeometry::stockKey(player, 0, m_s.bombs[p]);
+        h ^= BoardGeometry::stockKey(player, 1, m_s.overrides[p]);
+        if (isDisqualified(player)) {
             h ^= m_geo->disqualifiedKey(player);
         }
     }
-    return h ^ m_geo->turnKey(m_turn) ^ m_geo->phaseKey(m_phase);
+    return h ^ m_geo->turnKey(m_s.turn) ^ m_geo->phaseKey(m_s.phase);
 }
 
-// Square i became occupied or stopped being occupied: the neighbour masks of the squares that
-// step onto it change, and with them whether those squares are candidates.
+// Square i became occupied or stopped being occupied. On bitboard maps that is one bit; on
+// the others the neighbour masks of the squares that step onto i change, and with them
+// whether those squares are candidates.
 void SearchBoard::occupancyChanged(index_t i, bool nowOccupied) {
+    if (m_bitboards) {
+        m_s.occupiedBits ^= 1ull << i;
+        return;
+    }
     const std::uint64_t bit = 1ull << (i & 63u);
+    const std::uint32_t* reverse = m_geo->reverseData();
+    const std::uint32_t end = m_geo->reverseBegin(i + 1u);
     if (nowOccupied) {
         m_occupiedSet[i >> 6] |= bit;
+        for (std::uint32_t r = m_geo->reverseBegin(i); r < end; ++r) {
+            const unsigned j = reverse[r] >> 3;
+            m_adjacent[j] |= static_cast<std::uint8_t>(1u << (reverse[r] & 7u));
+            if (isFree(m_squares[j])) {
+                m_frontier[j >> 6] |= 1ull << (j & 63u);
+            }
+        }
     } else {
         m_occupiedSet[i >> 6] &= ~bit;
-    }
-    const std::uint32_t* reverse = m_geo->reverseData();
-    for (std::uint32_t r = m_geo->reverseBegin(i); r < m_geo->reverseBegin(i + 1u); ++r) {
-        const unsigned j = reverse[r] >> 3;
-        const auto mask = static_cast<std::uint8_t>(1u << (reverse[r] & 7u));
-        if (nowOccupied) {
-            m_adjacent[j] |= mask;
-        } else {
-            m_adjacent[j] &= static_cast<std::uint8_t>(~mask);
+        for (std::uint32_t r = m_geo->reverseBegin(i); r < end; ++r) {
+            const unsigned j = reverse[r] >> 3;
+            m_adjacent[j] &= static_cast<std::uint8_t>(~(1u << (reverse[r] & 7u)));
+            if (m_adjacent[j] == 0) {
+                m_frontier[j >> 6] &= ~(1ull << (j & 63u));
+            }
         }
-        updateFrontier(static_cast<index_t>(j));
     }
     updateFrontier(i);
 }
 
+// Maps other than bitboard maps: square i leaves the set of its old content and joins the set
+// of its new one (occupied contents only).
+void SearchBoard::updateColourSets(index_t i, Square old, Square now) {
+    const std::size_t words = m_occupiedSet.size();
+    const std::uint64_t bit = 1ull << (i & 63u);
+    if (occupied(old)) {
+        m_colourSets[number(old) * words + (i >> 6)] &= ~bit;
+    }
+    if (occupied(now)) {
+        m_colourSets[number(now) * words + (i >> 6)] |= bit;
+    }
+}
+
 // A candidate of a plain placement: free (empty or special), not a hole, next to a stone.
 void SearchBoard::updateFrontier(index_t i) {
-    const Square s = m_squares[i];
-    const bool candidate = m_adjacent[i] != 0 && !occupied(s) && s != Square::NONE;
     const std::uint64_t bit = 1ull << (i & 63u);
-    if (candidate) {
+    if (m_adjacent[i] != 0 && isFree(m_squares[i])) {
         m_frontier[i >> 6] |= bit;
     } else {
         m_frontier[i >> 6] &= ~bit;
     }
 }
 
-// The one writer of squares while a move is made: logs the old content and keeps counts,
-// hash and candidate sets in step.
+// The writer of squares while a move is made: logs the old content and keeps counts, hash
+// and sets in step.
 void SearchBoard::setSquare(index_t i, Square value) {
     const Square old = m_squares[i];
     m_changes.push_back({i, old});
-    m_hash ^= m_geo->squareKey(i, old) ^ m_geo->squareKey(i, value);
-    writeSquare(i, value);
-}
-
-// Writes a square and keeps counts and candidate sets in step (not the hash, not the log).
-void SearchBoard::writeSquare(index_t i, Square value) {
-    const Square old = m_squares[i];
+    m_s.hash ^= m_geo->squareKey(i, old) ^ m_geo->squareKey(i, value);
     m_squares[i] = value;
-    if (isStone(old)) {
-        --m_counts[static_cast<unsigned>(old)];
+    if (occupied(old)) {
+        --m_s.counts[number(old)];
     }
-    if (isStone(value)) {
-        ++m_counts[static_cast<unsigned>(value)];
+    if (occupied(value)) {
+        ++m_s.counts[number(value)];
     }
-    if (value == Square::NONE) {
-        m_nonHoles -= old != Square::NONE ? 1u : 0u;
-    } else if (old == Square::NONE) {
-        ++m_nonHoles;
+    if (value == Square::NONE && old != Square::NONE) {
+        --m_s.nonHoles;
+    }
+    if (m_bitboards) {
+        const std::uint64_t bit = 1ull << i;
+        if (occupied(old)) {
+            m_s.colourBits[number(old)] &= ~bit;
+        }
+        if (occupied(value)) {
+            m_s.colourBits[number(value)] |= bit;
+        }
+        m_s.freeBits = isFree(value) ? m_s.freeBits | bit : m_s.freeBits & ~bit;
+    } else {
+        updateColourSets(i, old, value);
     }
     if (occupied(old) != occupied(value)) {
         occupancyChanged(i, occupied(value));
-    } else if (old == Square::NONE || value == Square::NONE) {
+    } else if (!m_bitboards && value == Square::NONE) {
         updateFrontier(i);
     }
 }
 
-void SearchBoard::pushUndo(Player mover) {
-    Undo undo{};
-    undo.hash = m_hash;
-    undo.changes = static_cast<std::uint32_t>(m_changes.size());
-    undo.moveNumber = m_moveNumber;
-    undo.turn = m_turn;
-    undo.phase = m_phase;
-    undo.mover = mover;
-    undo.moverBombs = m_bombs[number(mover)];
-    undo.moverOverrides = m_overrides[number(mover)];
-    undo.validPlayers = static_cast<std::uint8_t>(m_validPlayers);
-    for (unsigned p = 1; p < 9; ++p) {
-        undo.disqualifiedMask |= static_cast<std::uint8_t>(m_disqualified[p] ? 1u << (p - 1) : 0u);
+// The square as it was before the move being taken back; the counts and bit sets come back
+// with the saved state, the candidate sets of other maps are mended here.
+void SearchBoard::restoreSquare(index_t i, Square value) {
+    const Square now = m_squares[i];
+    m_squares[i] = value;
+    if (m_bitboards) {
+        return;
     }
-    undo.ptob = m_ptob;
-    m_history.push_back(undo);
+    updateColourSets(i, now, value);
+    if (occupied(now) != occupied(value)) {
+        occupancyChanged(i, occupied(value));
+    } else if (now == Square::NONE) {
+        updateFrontier(i);
+    }
 }
 
 // As the turn engine's makeMove of a passive game: the mover takes the turn, the move is
 // played, the turn passes on.
 void SearchBoard::makeMove(SearchMove move, Player p) {
-    pushUndo(p);
-    ++m_moveNumber;
-    setTurn(p, m_phase);
-    if (m_phase == GamePhase::TERMINAL) {
+    pushUndo();
+    ++m_s.moveNumber;
+    setTurn(p, m_s.phase);
+    if (m_s.phase == GamePhase::TERMINAL) {
         throwBomb(move.index, p);
     } else {
         placeStone(move.index, p, move.choice);
@@ -228,77 +257,68 @@ void SearchBoard::makeMove(SearchMove move, Player p) {
 }
 
 void SearchBoard::disqualify(Player p) {
-    pushUndo(m_turn);
-    if (number(p) < 1 || number(p) > players() || m_disqualified[number(p)]) {
+    pushUndo();
+    if (number(p) < 1 || number(p) > players() || isDisqualified(p)) {
         return;
     }
-    --m_validPlayers;
-    m_disqualified[number(p)] = true;
-    m_hash ^= m_geo->disqualifiedKey(p);
-    if (m_validPlayers > 1) {
-        if (p == m_turn) {
+    --m_s.validPlayers;
+    m_s.disqualified |= static_cast<std::uint16_t>(1u << number(p));
+    m_s.hash ^= m_geo->disqualifiedKey(p);
+    if (m_s.validPlayers > 1) {
+        if (p == m_s.turn) {
             passTurn();
         }
     } else {
-        setTurn(m_turn, GamePhase::FINAL);
+        setTurn(m_s.turn, GamePhase::FINAL);
     }
+}
+
+void SearchBoard::pushUndo() {
+    if (m_undoDepth == m_history.size()) {
+        m_history.emplace_back();
+    }
+    Undo& undo = m_history[m_undoDepth++];
+    undo.state = m_s;
+    undo.changes = static_cast<std::uint32_t>(m_changes.size());
 }
 
 void SearchBoard::unmakeMove() {
-    assert(!m_history.empty());
-    const Undo undo = m_history.back();
-    m_history.pop_back();
+    assert(m_undoDepth > 0);
+    const Undo& undo = m_history[--m_undoDepth];
     for (std::size_t k = m_changes.size(); k > undo.changes; --k) {
         const Change& change = m_changes[k - 1];
-        writeSquare(change.index, change.old);
+        restoreSquare(change.index, change.old);
     }
     m_changes.resize(undo.changes);
-    m_hash = undo.hash;
-    m_moveNumber = undo.moveNumber;
-    m_turn = undo.turn;
-    m_phase = undo.phase;
-    m_bombs[number(undo.mover)] = undo.moverBombs;
-    m_overrides[number(undo.mover)] = undo.moverOverrides;
-    m_validPlayers = undo.validPlayers;
-    for (unsigned p = 1; p < 9; ++p) {
-        m_disqualified[p] = (undo.disqualifiedMask >> (p - 1) & 1u) != 0;
-    }
-    if (undo.ptob != m_ptob) {
-        m_ptob = undo.ptob;
-        for (unsigned p = 1; p < 9; ++p) {
-            m_btop[static_cast<unsigned>(m_ptob[p])] = static_cast<Player>(p);
-        }
-    }
+    m_s = undo.state;
 }
 
 void SearchBoard::setTurn(Player p, GamePhase phase) {
-    m_hash ^= m_geo->turnKey(m_turn) ^ m_geo->turnKey(p);
-    m_hash ^= m_geo->phaseKey(m_phase) ^ m_geo->phaseKey(phase);
-    m_turn = p;
-    m_phase = phase;
-}
-
-bool SearchBoard::canPlace(Player p) const {
-    return !m_disqualified[number(p)] && hasPlacement(p);
+    m_s.hash ^= m_geo->turnKey(m_s.turn) ^ m_geo->turnKey(p);
+    m_s.hash ^= m_geo->phaseKey(m_s.phase) ^ m_geo->phaseKey(phase);
+    m_s.turn = p;
+    m_s.phase = phase;
 }
 
 bool SearchBoard::canBomb(Player p) const {
-    return !m_disqualified[number(p)] && m_nonHoles != 0 && m_bombs[number(p)] != 0;
+    return !isDisqualified(p) && m_s.nonHoles != 0 && m_s.bombs[number(p)] != 0;
 }
 
 // The turn engine's advance: the next player in the cycle who can act in the phase; when a
 // whole round finds nobody, the phase moves on (BUILD to TERMINAL, whose search starts at the
 // same player, TERMINAL to FINAL).
 void SearchBoard::passTurn() {
-    if (m_validPlayers == 0) {
+    m_s.scanStart = 0;
+    m_s.turnBitsValid = false;
+    if (m_s.validPlayers == 0) {
         return;
     }
     const unsigned n = players();
-    Player turn = incrementPlayer(m_turn, n);
-    GamePhase phase = m_phase;
+    Player turn = incrementPlayer(m_s.turn, n);
+    GamePhase phase = m_s.phase;
     if (phase == GamePhase::BUILD) {
         const Player start = turn;
-        while (!canPlace(turn)) {
+        while (isDisqualified(turn) || !findPlacements(turn)) {
             turn = incrementPlayer(turn, n);
             if (turn == start) {
                 phase = GamePhase::TERMINAL;
@@ -319,10 +339,26 @@ void SearchBoard::passTurn() {
     setTurn(turn, phase);
 }
 
+// Whether p can place a stone; if so, what was found is kept for the moves of the player on
+// turn: all placements on a bitboard map, the first square otherwise.
+bool SearchBoard::findPlacements(Player p) {
+    if (m_bitboards) {
+        m_s.turnBits = placementBits(p);
+        m_s.turnBitsValid = m_s.turnBits != 0;
+        return m_s.turnBitsValid;
+    }
+    if (m_s.overrides[number(p)] == 0 && m_s.counts[number(m_s.ptob[number(p)])] <= FEW_STONES) {
+        return placementFromStones(p);
+    }
+    const index_t first = firstPlacement(p);
+    m_s.scanStart = first == INVALID_INDEX ? 0 : first;
+    return first != INVALID_INDEX;
+}
+
 void SearchBoard::setStock(std::array<std::uint8_t, 9>& stock, unsigned kind, Player p,
                            unsigned value) {
-    m_hash ^= BoardGeometry::stockKey(p, kind, stock[number(p)]) ^
-              BoardGeometry::stockKey(p, kind, value);
+    m_s.hash ^= BoardGeometry::stockKey(p, kind, stock[number(p)]) ^
+                BoardGeometry::stockKey(p, kind, value);
     stock[number(p)] = static_cast<std::uint8_t>(value);
 }
 
@@ -330,11 +366,11 @@ void SearchBoard::setStock(std::array<std::uint8_t, 9>& stock, unsigned kind, Pl
 void SearchBoard::setMapping(const std::array<Square, 9>& ptob) {
     for (unsigned p = 1; p <= players(); ++p) {
         const auto player = static_cast<Player>(p);
-        m_hash ^= m_geo->mappingKey(player, m_ptob[p]) ^ m_geo->mappingKey(player, ptob[p]);
+        m_s.hash ^= m_geo->mappingKey(player, m_s.ptob[p]) ^ m_geo->mappingKey(player, ptob[p]);
     }
-    m_ptob = ptob;
+    m_s.ptob = ptob;
     for (unsigned p = 1; p < 9; ++p) {
-        m_btop[static_cast<unsigned>(m_ptob[p])] = static_cast<Player>(p);
+        m_s.btop[number(m_s.ptob[p])] = static_cast<Player>(p);
     }
 }
 
@@ -343,11 +379,11 @@ void SearchBoard::setMapping(const std::array<Square, 9>& ptob) {
 // (stocks stop at 255).
 void SearchBoard::applySpecial(Square before, Player p, MoveChoice choice) {
     const unsigned n = players();
-    std::array<Square, 9> ptob = m_ptob;
+    std::array<Square, 9> ptob = m_s.ptob;
     switch (before) {
     case Square::INVERSION:
         for (unsigned c = 1; c <= n; ++c) {
-            ptob[number(m_btop[c]) % n + 1u] = static_cast<Square>(c);
+            ptob[number(m_s.btop[c]) % n + 1u] = static_cast<Square>(c);
         }
         setMapping(ptob);
         break;
@@ -357,7 +393,7 @@ void SearchBoard::applySpecial(Square before, Player p, MoveChoice choice) {
         break;
     case Square::BONUS: {
         const bool bomb = choice != MoveChoice::OVERRIDE;
-        auto& stock = bomb ? m_bombs : m_overrides;
+        auto& stock = bomb ? m_s.bombs : m_s.overrides;
         if (stock[number(p)] < 255) {
             setStock(stock, bomb ? 0u : 1u, p, stock[number(p)] + 1u);
         }
@@ -372,7 +408,7 @@ void SearchBoard::applySpecial(Square before, Player p, MoveChoice choice) {
 // counted in single steps through transitions and not through holes, becomes a hole. Breadth
 // first, a square destroyed when first reached, so that it is reached at its least distance.
 void SearchBoard::throwBomb(index_t target, Player p) {
-    setStock(m_bombs, 0, p, m_bombs[number(p)] - 1u);
+    setStock(m_s.bombs, 0, p, m_s.bombs[number(p)] - 1u);
     setSquare(target, Square::NONE);
     m_queue[0] = target;
     std::size_t levelBegin = 0;
@@ -407,7 +443,7 @@ std::string SearchBoard::asSimpleString() const {
     for (unsigned y = 0; y < height(); ++y) {
         for (unsigned x = 0; x < width(); ++x) {
             const Square s = m_squares[index(x, y)];
-            if (isStone(s)) {
+            if (occupied(s) && s != Square::EXPANSION) {
                 os << number(ownerOf(s));
             } else {
                 os << s;

@@ -42,7 +42,9 @@ class SearchBoard {
 public:
     // The start of the map: the position of a new Game on it.
     explicit SearchBoard(const Map& map);
-    // The live position of a game, passive (a client's) or active.
+    // The live position of a game, passive (a client's) or active, as it stands: after the
+    // server forced the bomb phase, the player on turn may have no move although the game is
+    // not over (generateMoves then returns none).
     explicit SearchBoard(const Game& game);
     // A further position on the same map as `other` (shares the tables): `other`'s current
     // position, without its undo history.
@@ -71,27 +73,29 @@ public:
     // A stone of any colour or an expansion square.
     bool isOccupied(index_t i) const { return occupied(m_squares[i]); }
     // The player who owns stones of colour c (1 ... 8) now, and the colour player p owns.
-    Player ownerOf(Square c) const { return m_btop[static_cast<unsigned>(c)]; }
-    Square colourOf(Player p) const { return m_ptob[static_cast<unsigned>(p)]; }
+    Player ownerOf(Square c) const { return m_s.btop[static_cast<unsigned>(c)]; }
+    Square colourOf(Player p) const { return m_s.ptob[static_cast<unsigned>(p)]; }
     // Number of players of the map (2 ... 8); players are 1 ... players().
     unsigned players() const { return m_geo->players(); }
-    Player toMove() const { return m_turn; }
-    GamePhase phase() const { return m_phase; }
-    bool isFinal() const { return m_phase == GamePhase::FINAL; }
-    bool isDisqualified(Player p) const { return m_disqualified[static_cast<unsigned>(p)]; }
-    unsigned validPlayers() const { return m_validPlayers; }
+    Player toMove() const { return m_s.turn; }
+    GamePhase phase() const { return m_s.phase; }
+    bool isFinal() const { return m_s.phase == GamePhase::FINAL; }
+    bool isDisqualified(Player p) const {
+        return (m_s.disqualified >> static_cast<unsigned>(p) & 1u) != 0;
+    }
+    unsigned validPlayers() const { return m_s.validPlayers; }
     // The stones player p owns now (through the colour mapping).
-    unsigned stones(Player p) const { return m_counts[static_cast<unsigned>(colourOf(p))]; }
+    unsigned stones(Player p) const { return m_s.counts[static_cast<unsigned>(colourOf(p))]; }
     // The stones of colour c (1 ... 8).
-    unsigned stonesOfColour(Square c) const { return m_counts[static_cast<unsigned>(c)]; }
-    unsigned bombs(Player p) const { return m_bombs[static_cast<unsigned>(p)]; }
-    unsigned overrides(Player p) const { return m_overrides[static_cast<unsigned>(p)]; }
+    unsigned stonesOfColour(Square c) const { return m_s.counts[static_cast<unsigned>(c)]; }
+    unsigned bombs(Player p) const { return m_s.bombs[static_cast<unsigned>(p)]; }
+    unsigned overrides(Player p) const { return m_s.overrides[static_cast<unsigned>(p)]; }
     // Squares that are not holes.
-    unsigned nonHoles() const { return m_nonHoles; }
+    unsigned nonHoles() const { return m_s.nonHoles; }
     // Calls of makeMove since the start of the game, as the turn engine counts them.
-    unsigned moveNumber() const { return m_moveNumber; }
+    unsigned moveNumber() const { return m_s.moveNumber; }
     // Zobrist hash of squares, mapping, stocks, disqualifications, player on turn and phase.
-    std::uint64_t hash() const { return m_hash; }
+    std::uint64_t hash() const { return m_s.hash; }
     // The hash computed from scratch (for tests; hash() is kept up to date incrementally).
     std::uint64_t computeHash() const;
 
@@ -106,11 +110,11 @@ public:
     // on turn; a disqualified player and every player in FINAL have none. `out` must hold
     // maxMoves() entries; returns the number written.
     unsigned generateMoves(Player p, SearchMove* out) const;
-    unsigned generateMoves(SearchMove* out) const { return generateMoves(m_turn, out); }
+    unsigned generateMoves(SearchMove* out) const { return generateMoves(m_s.turn, out); }
     // The same into a vector that is cleared first; its capacity is reused, so no allocation
     // happens once it has grown to maxMoves().
     void generateMoves(Player p, std::vector<SearchMove>& out) const;
-    void generateMoves(std::vector<SearchMove>& out) const { generateMoves(m_turn, out); }
+    void generateMoves(std::vector<SearchMove>& out) const { generateMoves(m_s.turn, out); }
     // Number of legal moves of p with every variant counted (what generateMoves returns).
     unsigned countMoves(Player p) const;
     // Number of squares where p may move (variants not counted): mobility for evaluation.
@@ -121,7 +125,7 @@ public:
     bool isLegal(Player p, SearchMove move) const;
 
     // Makes a legal move of the player on turn and passes the turn on.
-    void makeMove(SearchMove move) { makeMove(move, m_turn); }
+    void makeMove(SearchMove move) { makeMove(move, m_s.turn); }
     // Makes a legal move of player p, on turn or not: the turn is handed to p, the move is
     // made, and the turn passes on from p as after any move (what a passive game does with a
     // move out of turn). For best-reply search.
@@ -132,12 +136,12 @@ public:
     // Takes back the last makeMove or disqualify; restores everything, hash included.
     void unmakeMove();
     // Number of moves that unmakeMove can take back.
-    unsigned undoDepth() const { return static_cast<unsigned>(m_history.size()); }
+    unsigned undoDepth() const { return m_undoDepth; }
 
     // --- Conversion and text -------------------------------------------------------------------
     // The protocol move of player p (default: the player on turn).
     Move toMove(SearchMove move, Player p) const;
-    Move toMove(SearchMove move) const { return toMove(move, m_turn); }
+    Move toMove(SearchMove move) const { return toMove(move, m_s.turn); }
     // The search move of a protocol move; INVALID index when the coordinates are off the board.
     SearchMove fromMove(const Move& move) const;
     // One character per square, one line per row: a stone as its owner's number, otherwise the
@@ -150,78 +154,107 @@ private:
         index_t index;
         Square old;
     };
-    // What unmakeMove restores besides the squares.
-    struct Undo {
-        std::uint64_t hash;
-        std::uint32_t changes; // first entry of this move in m_changes
-        std::uint16_t moveNumber;
-        Player turn;
-        GamePhase phase;
-        Player mover;
-        std::uint8_t moverBombs;
-        std::uint8_t moverOverrides;
-        std::uint8_t validPlayers;
-        std::uint8_t disqualifiedMask;
-        std::array<Square, 9> ptob;
+    // Everything of a position but the squares and the candidate sets of the squares: a move
+    // saves it whole, and taking the move back copies it back.
+    struct State {
+        std::uint64_t hash = 0;
+        // Bitboard maps only: squares by content (colours 1 ... 8, expansion 9), the free and
+        // the occupied squares, and the placements of the player on turn (while turnBitsValid).
+        std::array<std::uint64_t, 10> colourBits{};
+        std::uint64_t freeBits = 0;
+        std::uint64_t occupiedBits = 0;
+        std::uint64_t turnBits = 0;
+        // Occupied squares by content: colours 1 ... 8, expansion squares in slot 9.
+        std::array<std::uint32_t, 10> counts{};
+        std::uint32_t nonHoles = 0;
+        std::uint16_t moveNumber = 0;
+        // Other maps: the player on turn has no placement on a square below this one.
+        index_t scanStart = 0;
+        std::array<Square, 9> ptob{};
+        std::array<Player, 9> btop{};
+        std::array<std::uint8_t, 9> bombs{};
+        std::array<std::uint8_t, 9> overrides{};
+        std::uint16_t disqualified = 0; // bit p for player p
+        std::uint8_t validPlayers = 0;
+        Player turn = Player::P_INVALID;
+        GamePhase phase = GamePhase::BUILD;
+        bool turnBitsValid = false;
     };
+    struct Undo {
+        State state;
+        std::uint32_t changes; // first entry of the move in m_changes
+    };
+
+    // Up to this many stones, whether a player can place a stone is looked for from the stones.
+    static constexpr unsigned FEW_STONES = 8;
 
     static constexpr bool occupied(Square s) {
         return static_cast<unsigned>(s) - 1u < 9u; // stones 1 ... 8 and EXPANSION 9
     }
+    // Empty or special: where a stone may go without an override.
+    static constexpr bool isFree(Square s) { return !occupied(s) && s != Square::NONE; }
 
     explicit SearchBoard(std::shared_ptr<const BoardGeometry> geometry);
     void initFromSquares();
     void occupancyChanged(index_t i, bool nowOccupied);
     void updateFrontier(index_t i);
     void setSquare(index_t i, Square value);
-    void writeSquare(index_t i, Square value);
+    void restoreSquare(index_t i, Square value);
     void setTurn(Player p, GamePhase phase);
     void setStock(std::array<std::uint8_t, 9>& stock, unsigned kind, Player p, unsigned value);
     void setMapping(const std::array<Square, 9>& ptob);
-    void pushUndo(Player mover);
+    void pushUndo();
 
     unsigned captureLength(index_t start, unsigned d, Square colour) const;
-    unsigned tailCaptureLength(index_t start, const BoardGeometry::Ray& ray, Square colour) const;
+    unsigned tailCaptureLength(index_t start, unsigned d, Square colour) const;
     bool capturesFrom(index_t i, Square colour) const;
     bool squareLegal(index_t i, Square colour, bool canOverride) const;
+    std::uint64_t placementBits(Player p) const;
+    std::uint64_t turnPlacementBits(Player p) const;
     template <typename Visit>
-    bool forEachPlacement(Player p, Visit&& visit) const;
-    bool hasPlacement(Player p) const;
+    index_t forEachPlacement(Player p, index_t from, Visit&& visit) const;
+    index_t firstPlacement(Player p) const;
+    index_t scanStart(Player p) const;
     bool mayMove(Player p) const;
-    unsigned variants(index_t i) const;
-    bool canPlace(Player p) const;
+    bool placementFromStones(Player p) const;
+    bool tailReachesFree(index_t start, unsigned d, Square colour) const;
+    void updateColourSets(index_t i, Square old, Square now);
     bool canBomb(Player p) const;
 
     void placeStone(index_t i, Player p, MoveChoice choice);
+    void flipLines(index_t i, Square colour);
+    void flipBits(index_t i, Square colour);
     void flipLine(index_t start, unsigned d, unsigned count, Square colour);
+    void flipSquare(index_t i, Square colour);
     void applySpecial(Square before, Player p, MoveChoice choice);
     void throwBomb(index_t target, Player p);
     void passTurn();
+    bool findPlacements(Player p);
 
     std::shared_ptr<const BoardGeometry> m_geo;
-    std::vector<Square> m_squares;
-    // Bit d set: neighbour(i, d) is occupied (and not i itself).
-    std::vector<std::uint8_t> m_adjacent;
-    // Squares that are not occupied, not holes and have an occupied neighbour: the only places
-    // where a stone can be placed without an override.
-    std::vector<std::uint64_t> m_frontier;
-    // Occupied squares: the candidates of override moves.
-    std::vector<std::uint64_t> m_occupiedSet;
-    std::array<std::uint32_t, 9> m_counts{};
-    std::array<Square, 9> m_ptob{};
-    std::array<Player, 9> m_btop{};
-    std::array<std::uint8_t, 9> m_bombs{};
-    std::array<std::uint8_t, 9> m_overrides{};
-    std::array<bool, 9> m_disqualified{};
-    unsigned m_validPlayers = 0;
-    unsigned m_nonHoles = 0;
+    // The geometry's ray tables, read in the inner loops.
+    const index_t* m_rays;
+    const std::uint32_t* m_rayOffsets;
+    const BoardGeometry::RayHead* m_rayHeads;
+    bool m_bitboards;
     unsigned m_maxMoves = 0;
-    Player m_turn = Player::P_INVALID;
-    GamePhase m_phase = GamePhase::BUILD;
-    std::uint16_t m_moveNumber = 0;
-    std::uint64_t m_hash = 0;
+    // The squares, and two past the end the terminators of the rays (always holes).
+    std::vector<Square> m_squares;
+    // Maps other than bitboard maps: bit d set when neighbour(i, d) is occupied (and not i);
+    // the squares that are free, not holes and next to an occupied square (the only places for
+    // a stone without an override); the occupied squares (candidates of override moves).
+    std::vector<std::uint8_t> m_adjacent;
+    std::vector<std::uint64_t> m_frontier;
+    std::vector<std::uint64_t> m_occupiedSet;
+    // Maps other than bitboard maps: the occupied squares by content (colours 1 ... 8,
+    // expansion 9), m_frontier.size() words each.
+    std::vector<std::uint64_t> m_colourSets;
+    State m_s;
     std::vector<Change> m_changes;
+    // The undo records of the moves made; entries from m_undoDepth on are spare, kept so that
+    // making a move copies the state once and allocates nothing.
     std::vector<Undo> m_history;
-    // Scratch space of a bomb blast: the squares of the level being spread.
+    unsigned m_undoDepth = 0;
+    // Scratch space of a bomb blast: the squares of the levels being spread.
     std::vector<index_t> m_queue;
 };
