@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr unsigned MaxHashMb = 16384;
+constexpr unsigned MaxHashMb = 4096;
 
 void checkStrategy(const OPTA::TypedArgument<std::string>& arg, const std::string& value) {
     if (value != "paranoid" && value != "brs") {

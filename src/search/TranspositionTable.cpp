@@ -1,6 +1,7 @@
 #include "search/TranspositionTable.hpp"
 
 #include <algorithm>
+#include <new>
 
 static_assert(sizeof(TTEntry) == 16, "a bucket of four entries fills one cache line");
 
@@ -10,7 +11,16 @@ TranspositionTable::TranspositionTable(std::size_t megabytes) {
     while (m_buckets * 2 * sizeof(Bucket) <= bytes) {
         m_buckets *= 2;
     }
-    m_table = std::make_unique<Bucket[]>(m_buckets);
+    // A size the machine cannot give is halved until it can.
+    while (m_buckets > 1 && m_table == nullptr) {
+        m_table.reset(new (std::nothrow) Bucket[m_buckets]);
+        if (m_table == nullptr) {
+            m_buckets /= 2;
+        }
+    }
+    if (m_table == nullptr) {
+        m_table = std::make_unique<Bucket[]>(1);
+    }
 }
 
 const TTEntry* TranspositionTable::probe(std::uint64_t hash) const {

@@ -29,7 +29,8 @@ struct TTEntry {
 // hint that the searcher matches against the legal moves.
 class TranspositionTable {
 public:
-    // Size in MiB, rounded down to a power of two of buckets (at least one bucket).
+    // Size in MiB, rounded down to a power of two of buckets (at least one bucket), and halved
+    // while the memory cannot be had.
     explicit TranspositionTable(std::size_t megabytes);
     TranspositionTable(const TranspositionTable&) = delete;
     TranspositionTable& operator=(const TranspositionTable&) = delete;
@@ -40,8 +41,6 @@ public:
     // The entry of the position, if any.
     const TTEntry* probe(std::uint64_t hash) const;
     void store(std::uint64_t hash, unsigned depth, int score, Bound bound, SearchMove move);
-
-    std::size_t entries() const { return m_buckets * BucketSize; }
 
 private:
     static constexpr std::size_t BucketSize = 4;
