@@ -73,15 +73,17 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
 // player: stones by game stage, mobility and the stocks; in two-player endings the side to
 // move is favoured on an odd count of empties.
 int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
-    std::array<int, 9> score{};
+    std::array<int, 9> stoneScore{};
     std::array<int, 9> potential{};
     unsigned stones = 0;
+    unsigned inversions = 0;
     for (index_t i : m_playable) {
         const Square s = board.square(i);
         if (isStone(s)) {
             ++stones;
-            score[static_cast<unsigned>(board.ownerOf(s))] += stoneValue(board, i);
+            stoneScore[static_cast<unsigned>(board.ownerOf(s))] += stoneValue(board, i);
         } else if (isOpen(s)) {
+            inversions += s == Square::INVERSION;
             countPotentialMobility(board, i, potential.data());
         }
     }
@@ -89,15 +91,22 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);
     const int stage = static_cast<int>(std::min(stones, playable) * 256 / playable);
     const int stoneWeight = (StoneWeightEarly * (256 - stage) + StoneWeightLate * stage) / 256;
+    std::array<int, 9> score{};
     for (unsigned p = 1; p <= board.players(); ++p) {
         const Player player = playerAt(p);
+        stoneScore[p] += stoneWeight * static_cast<int>(board.stones(player));
         if (board.isDisqualified(player)) {
             continue;
         }
         const int mobility = twoPlayers ? MobilityWeight * static_cast<int>(board.mobility(player))
                                         : PotentialMobilityWeight * potential[p];
-        score[p] += stoneWeight * static_cast<int>(board.stones(player)) + mobility +
-                    stockValue(board, player);
+        score[p] = mobility + stockValue(board, player);
+    }
+    if (!twoPlayers && inversions > 0) {
+        expectInversions(board.players(), inversions, stoneScore.data());
+    }
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        score[p] += stoneScore[p];
     }
     int result = againstStrongest(board, root, score.data());
     const unsigned empties = board.nonHoles() - std::min(stones, board.nonHoles());
@@ -105,6 +114,34 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
         result += board.toMove() == root ? ParityBonus : -ParityBonus;
     }
     return result;
+}
+
+// After k inversions player p holds what player p - k holds now. The number still to come is
+// binomial over the open inversion squares; the rotations repeat after `players`.
+void Evaluator::expectInversions(unsigned players, unsigned open, int* stoneScore) {
+    const double taken = InversionTakenPercent / 100.0;
+    std::array<double, 9> chance{};
+    std::array<double, 64> binomial{};
+    binomial[0] = 1.0;
+    const unsigned squares = std::min<unsigned>(open, 62);
+    for (unsigned n = 1; n <= squares; ++n) {
+        for (unsigned k = n; k >= 1; --k) {
+            binomial[k] = binomial[k] * (1 - taken) + binomial[k - 1] * taken;
+        }
+        binomial[0] *= 1 - taken;
+    }
+    for (unsigned k = 0; k <= squares; ++k) {
+        chance[k % players] += binomial[k];
+    }
+    std::array<int, 9> expected{};
+    for (unsigned p = 1; p <= players; ++p) {
+        double sum = 0;
+        for (unsigned r = 0; r < players; ++r) {
+            sum += chance[r] * stoneScore[(p + players - 1 - r) % players + 1];
+        }
+        expected[p] = static_cast<int>(sum);
+    }
+    std::copy(expected.begin() + 1, expected.begin() + players + 1, stoneScore + 1);
 }
 
 // The square's value (a penalty while the corner next to it is empty) and the frontier

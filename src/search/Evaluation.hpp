@@ -35,6 +35,7 @@ private:
     int bombPhaseScore(const SearchBoard& board, Player root) const;
     int stoneValue(const SearchBoard& board, index_t i) const;
     static void countPotentialMobility(const SearchBoard& board, index_t i, int* potential);
+    static void expectInversions(unsigned players, unsigned open, int* stoneScore);
     int stockValue(const SearchBoard& board, Player p) const;
     // The root player's score minus that of the strongest opponent still in the game.
     static int againstStrongest(const SearchBoard& board, Player root, const int* score);

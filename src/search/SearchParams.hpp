@@ -52,6 +52,11 @@ constexpr int OverrideValue = 40;
 constexpr int BombBaseValue = 10;
 constexpr int BombAreaValue = 3;
 
+// Every inversion square taken hands each player's stones to the next player. With three or
+// more players the stone part of each player's score is the expectation over the number of
+// inversions still to come, each open inversion square taken with this chance (in percent).
+constexpr int InversionTakenPercent = 70;
+
 // Parity in two-player games: with this many empty squares or fewer, the side that gets the
 // last move in the odd region count gains this bonus.
 constexpr unsigned ParityEmpties = 14;
