@@ -255,6 +255,10 @@ public:
         EXPECT_EQ(positionKey(m_board), positionKey(start));
         EXPECT_EQ(m_board.hash(), start.hash());
         EXPECT_EQ(m_board.countMoves(m_board.toMove()), start.countMoves(start.toMove()));
+        SearchBoard assigned{SearchBoard(m_game)};
+        assigned = m_board;
+        EXPECT_EQ(positionKey(assigned), positionKey(start));
+        EXPECT_EQ(assigned.hash(), start.hash());
         m_steps += steps;
     }
 

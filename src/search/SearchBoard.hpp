@@ -50,6 +50,8 @@ public:
     // position, without its undo history.
     SearchBoard(const SearchBoard& other);
     SearchBoard& operator=(const SearchBoard& other);
+    SearchBoard(SearchBoard&&) noexcept = default;
+    SearchBoard& operator=(SearchBoard&&) noexcept = default;
 
     // --- Geometry (fixed for the game) ---------------------------------------------------
     const BoardGeometry& geometry() const { return *m_geo; }
