@@ -1,5 +1,5 @@
-// scripts/play end to end: a person (scripted input) plays a whole game against a bot with the
-// real server, bot and console client, sees the final board and scores, and nothing the script
+// scripts/play end to end: a person (scripted input) plays a whole game against the AI with the
+// real server, AI and console client, sees the final board and scores, and nothing the script
 // started outlives it, also when the person presses Ctrl-C.
 #include <chrono>
 #include <csignal>
@@ -56,14 +56,15 @@ const std::string Env = "/usr/bin/env";
 } // namespace
 
 // The person tries every square in reading order, one "x y" line each, and starts over; an
-// illegal square only costs a retry, so every request ends with a legal move.
-TEST(PlayScript, PersonPlaysAWholeGameAgainstABot) {
+// illegal square only costs a retry, so every request ends with a legal move. The opponent is
+// the AI, given little time so that the game is quick.
+TEST(PlayScript, PersonPlaysAWholeGameAgainstTheAi) {
     std::ostringstream input;
     for (int square = 0; square < 40 * 64; ++square) {
         input << square % 8 << ' ' << square / 8 % 8 << '\n';
     }
     PlayRun run(input.str());
-    const auto result = runProcess(Env, run.args(), 60s, run.options);
+    const auto result = runProcess(Env, run.args({"--movetime", "60"}), 60s, run.options);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "OK. You are player 2"));
@@ -109,6 +110,8 @@ TEST(PlayScript, RefusesBadOptions) {
         {{"--map"}, "Option --map needs a value"},
         {{"--map", sourceDir() + "/README.md"}, "The server did not start as expected"},
         {{"--frobnicate"}, "Unknown option: --frobnicate"},
+        {{"--opponent", "human"}, "The opponent must be ai or bot"},
+        {{"--movetime", "0"}, "The move time must be a positive number"},
     };
     for (const auto& [args, error] : cases) {
         SCOPED_TRACE(error);

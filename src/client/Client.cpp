@@ -154,6 +154,7 @@ bool Client::handleMessage(ProtoClient& server, Game& game, MsgType type, bool& 
 // Asks getMove for this client's move and sends it; the local game changes only when the
 // server announces the move.
 bool Client::handleMoveRequest(ProtoClient& server, Game& game) {
+    m_requestArrival = std::chrono::steady_clock::now();
     payload_moverequest request{};
     server.get_moverequest(request);
     std::uint32_t timelimit = request.timelimit;
@@ -198,6 +199,7 @@ bool Client::handleMoveAnnounce(ProtoClient& server, Game& game) {
         LOG(loggerConsole, ERR) << "Received invalid move, aborting.";
         return false;
     }
+    moveApplied(move);
     return true;
 }
 
@@ -211,6 +213,7 @@ bool Client::handleDisqualification(ProtoClient& server, Game& game) {
     }
     if (disqualification.player != m_playerNum) {
         game.disqualify(disqualification.player);
+        playerDisqualified(disqualification.player);
         return true;
     }
     LOG(loggerConsole, ERR) << "Got disqualified from the game, aborting.";

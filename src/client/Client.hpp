@@ -3,6 +3,7 @@
 // move that a derived class supplies through getMove.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,8 +37,14 @@ protected:
     virtual void deinitGame(Game* game);
     // The move to send for the current request; an invalid Move ends the session.
     virtual Move getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) = 0;
+    // Told after the local game has applied an announced move or another player's
+    // disqualification, for a derived class that follows the game move by move.
+    virtual void moveApplied(const Move& /*move*/) {}
+    virtual void playerDisqualified(Player /*player*/) {}
 
     Player getPlayer() const { return m_playerNum; }
+    // When the move request that getMove answers arrived: the server's clock runs from then.
+    std::chrono::steady_clock::time_point requestArrival() const { return m_requestArrival; }
 
     std::uint8_t m_groupID;
     Player m_playerNum = Player::P_INVALID;
@@ -45,6 +52,8 @@ protected:
     std::uint16_t m_serverPort = 7777;
 
 private:
+    std::chrono::steady_clock::time_point m_requestArrival;
+
     bool protocolInit(ProtoClient* server, Map& map);
     bool playGame(ProtoClient& server, Game& game);
     bool handleMessage(ProtoClient& server, Game& game, MsgType type, bool& exitOk);

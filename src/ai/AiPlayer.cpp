@@ -1,0 +1,278 @@
+#include "ai/AiPlayer.hpp"
+
+#include <chrono>
+#include <iostream>
+#include <sstream>
+
+#include "common/GameBoard.hpp"
+#include "common/GameRecord.hpp"
+#include "common/Logging.hpp"
+#include "search/SearchBoard.hpp"
+#include "search/SearchParams.hpp"
+#include "search/TimeBudget.hpp"
+
+namespace {
+
+constexpr unsigned MaxHashMb = 4096;
+
+void checkStrategy(const OPTA::TypedArgument<std::string>& arg, const std::string& value) {
+    if (value != "paranoid" && value != "brs") {
+        throw OPTA::argument_invalid_value(arg, value);
+    }
+}
+
+void checkHash(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) {
+    if (value < 1 || value > MaxHashMb) {
+        throw OPTA::argument_invalid_value(arg, std::to_string(value));
+    }
+}
+
+void checkMoveTime(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) {
+    if (value < 1) {
+        throw OPTA::argument_invalid_value(arg, std::to_string(value));
+    }
+}
+
+double milliseconds(SearchClock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+std::string pvText(const SearchBoard& board, const std::vector<PlyMove>& pv) {
+    std::string text;
+    for (const PlyMove& m : pv) {
+        text += (text.empty() ? "" : " ") + moveText(board, m, board.players() > 2);
+    }
+    return text;
+}
+
+// Depth, nodes, speed, score and line of a search, as one line of text.
+std::string summary(const SearchBoard& board, const SearchInfo& info, double ms) {
+    std::ostringstream out;
+    const double seconds = milliseconds(info.elapsed) / 1000.0;
+    const auto nps = seconds > 0 ? static_cast<unsigned long long>(info.nodes / seconds) : 0ull;
+    out << "depth " << info.depth << " nodes " << info.nodes << " nps " << nps << " score "
+        << info.score << (info.exact ? " (exact)" : "") << " time " << static_cast<long>(ms)
+        << " ms pv " << pvText(board, info.pv);
+    return out.str();
+}
+
+// Whether the board shows the game's position: squares, colours, stocks, players, turn, phase.
+bool samePosition(const SearchBoard& board, const Game& game) {
+    const GameBoard& gb = game.getBoard();
+    const GamePhase phase = game.is_final()      ? GamePhase::FINAL
+                            : game.is_terminal() ? GamePhase::TERMINAL
+                                                 : GamePhase::BUILD;
+    if (board.phase() != phase || board.toMove() != game.getCurrentPlayer()) {
+        return false;
+    }
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const auto player = static_cast<Player>(p);
+        if (board.colourOf(player) != gb.colourOf(player) ||
+            board.bombs(player) != gb.getBombs(player) ||
+            board.overrides(player) != gb.getOverrides(player) ||
+            board.isDisqualified(player) != game.is_disqualified(player)) {
+            return false;
+        }
+    }
+    for (unsigned i = 0; i < board.size(); ++i) {
+        if (board.square(static_cast<index_t>(i)) != gb.get_square(static_cast<index_t>(i))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string mapText(const Map& map) {
+    std::ostringstream out;
+    out << map;
+    return out.str();
+}
+
+} // namespace
+
+AiPlayer::AiPlayer()
+    : Client(AiGroupID), m_strategyName(SearchParams::DefaultBestReply ? "brs" : "paranoid"),
+      m_hashMb(SearchParams::DefaultHashMb), m_moveTime(SearchParams::DefaultMoveTimeMs) {}
+
+bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
+    OPTA::VariableArgument<std::string> search(
+        m_strategyName, "Search of games with three or more players: paranoid or brs", "search");
+    search.valuename("paranoid|brs");
+    search.check_typed(checkStrategy);
+    OPTA::VariableArgument<unsigned> hash(m_hashMb, "Transposition table size", "hash");
+    hash.valuename("MB");
+    hash.check_typed(checkHash);
+    OPTA::VariableArgument<unsigned> movetime(
+        m_moveTime, "Milliseconds per move when the server sets no limit", "movetime");
+    movetime.valuename("ms");
+    movetime.check_typed(checkMoveTime);
+    OPTA::VariableArgument<std::uint32_t> seed(m_seed, "Seed for the order of equal moves", "seed");
+    seed.valuename("number");
+    OPTA::VariableArgument<std::string> analyse(
+        m_analyseMap, "Search the start of this map without a server and print the result",
+        "analyse");
+    analyse.valuename("map file");
+    OPTA::VariableArgument<std::string> record(
+        m_recordFile, "With --analyse: search a position of this game record instead", "record");
+    record.valuename("file");
+    OPTA::VariableArgument<unsigned> moves(
+        m_recordMoves, "With --record: the position after this many moves (default: all)", "moves");
+    moves.valuename("n");
+    parser.arguments().add(search).add(hash).add(movetime).add(seed).add(analyse).add(record).add(
+        moves);
+    if (!Client::parseOptions(parser)) {
+        return false;
+    }
+    if ((record.is_set() || moves.is_set()) && !analyse.is_set()) {
+        std::cerr << "--record and --moves need --analyse" << std::endl;
+        return false;
+    }
+    if (moves.is_set() && !record.is_set()) {
+        std::cerr << "--moves needs --record" << std::endl;
+        return false;
+    }
+    m_recordMovesSet = moves.is_set();
+    m_random.seed(seed.is_set() ? m_seed : std::random_device{}());
+    // Filled with zeros now: the server's clock may already run when the game is set up.
+    m_table = std::make_unique<TranspositionTable>(m_hashMb);
+    return true;
+}
+
+bool AiPlayer::doRun() {
+    return m_analyseMap.empty() ? Client::doRun() : analyse();
+}
+
+// The board and the tables of the map are made here, before the first request is read.
+Game* AiPlayer::initGame(const Map& map) {
+    m_board = std::make_unique<SearchBoard>(map);
+    prepareSearch(*m_board);
+    return new Game(map, true);
+}
+
+void AiPlayer::deinitGame(Game* game) {
+    Client::deinitGame(game);
+    m_searcher.reset();
+    m_board.reset();
+}
+
+void AiPlayer::moveApplied(const Move& move) {
+    if (m_board == nullptr) {
+        return;
+    }
+    const SearchMove m = m_board->fromMove(move);
+    if (m_board->isLegal(move.player, m)) {
+        m_board->makeMove(m, move.player);
+    } else {
+        m_board.reset();
+    }
+}
+
+void AiPlayer::playerDisqualified(Player player) {
+    if (m_board != nullptr) {
+        m_board->disqualify(player);
+    }
+}
+
+SearchBoard& AiPlayer::positionOf(const Game& game) {
+    if (m_board == nullptr || !samePosition(*m_board, game)) {
+        LOG(loggerAI, DEBUG) << "Search board rebuilt from the game";
+        m_board = std::make_unique<SearchBoard>(game);
+    }
+    return *m_board;
+}
+
+void AiPlayer::prepareSearch(const SearchBoard& board) {
+    m_searcher = std::make_unique<Searcher>(board, m_table.get());
+    m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
+                                                         : MultiPlayerSearch::BEST_REPLY);
+    m_searcher->setSeed(m_random());
+}
+
+// Searches the game's position within the granted time. Should the search find no move (it
+// always finds one while the game offers any), the game's own first legal move goes out.
+Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) {
+    const auto start = requestArrival();
+    SearchBoard& board = positionOf(*game);
+    if (m_searcher == nullptr) {
+        prepareSearch(board);
+    }
+    const unsigned limit = timelimit != 0 ? timelimit : m_moveTime;
+    const SearchInfo info = m_searcher->search(board, moveLimits(start, limit, depthlimit));
+    if (!info.best.move.isValid()) {
+        Move fallback;
+        if (game->nextMove(fallback, false)) {
+            LOG(loggerAI, WARN) << "No move searched, sending the first legal move";
+            return fallback;
+        }
+        LOG(loggerAI, ERR) << "No legal move for player " << game->getCurrentPlayer();
+        return Move();
+    }
+    LOG(loggerAI, INFO) << summary(board, info, milliseconds(SearchClock::now() - start));
+    return board.toMove(info.best.move, info.best.player);
+}
+
+// Offline: the start of the map or a recorded position, searched for --movetime with a line
+// per completed iteration on standard output.
+bool AiPlayer::analyse() {
+    Map map;
+    if (!map.loadFromFile(m_analyseMap)) {
+        LOG(loggerAI, FATAL) << "Invalid map " << m_analyseMap << ". aborting.";
+        return false;
+    }
+    GameRecordData record;
+    RecordReplay replay;
+    std::unique_ptr<SearchBoard> board;
+    if (m_recordFile.empty()) {
+        board = std::make_unique<SearchBoard>(map);
+    } else {
+        std::string error;
+        if (!loadGameRecord(m_recordFile, record, error) || !replay.start(record, error)) {
+            LOG(loggerAI, FATAL) << "Cannot read the record " << m_recordFile << ": " << error;
+            return false;
+        }
+        if (mapText(replay.map()) != mapText(map)) {
+            LOG(loggerAI, FATAL) << "The record " << m_recordFile << " was not played on "
+                                 << m_analyseMap;
+            return false;
+        }
+        unsigned moves = 0;
+        while (!replay.atEnd() && (!m_recordMovesSet || moves < m_recordMoves)) {
+            moves += record.events[replay.position()].kind == RecordEvent::Kind::MOVE;
+            if (!replay.step(error)) {
+                LOG(loggerAI, FATAL)
+                    << "Cannot replay the record " << m_recordFile << ": " << error;
+                return false;
+            }
+        }
+        if (m_recordMovesSet && moves < m_recordMoves) {
+            LOG(loggerAI, FATAL) << "The record " << m_recordFile << " holds only " << moves
+                                 << " moves";
+            return false;
+        }
+        board = std::make_unique<SearchBoard>(replay.game());
+    }
+    return analysePosition(*board);
+}
+
+bool AiPlayer::analysePosition(SearchBoard& board) {
+    prepareSearch(board);
+    std::cout << board.asSimpleString() << "Phase " << board.phase() << ", player "
+              << board.toMove() << " to move" << std::endl;
+    if (board.isFinal()) {
+        std::cout << "The game is over" << std::endl;
+        return true;
+    }
+    const auto start = SearchClock::now();
+    const auto report = [&board, start](const SearchInfo& info) {
+        std::cout << "best " << moveText(board, info.best, board.players() > 2) << ' '
+                  << summary(board, info, milliseconds(SearchClock::now() - start)) << std::endl;
+    };
+    const SearchInfo info = m_searcher->search(board, moveLimits(start, m_moveTime, 0), report);
+    if (!info.best.move.isValid()) {
+        std::cout << "No legal move" << std::endl;
+        return true;
+    }
+    std::cout << "Best move " << moveText(board, info.best, board.players() > 2) << " score "
+              << info.score << " depth " << info.depth << std::endl;
+    return true;
+}

@@ -1,0 +1,53 @@
+// reversi-ai: a Client that searches. Each move request is answered with the move a
+// game-tree search finds within the time the server grants; without a server, --analyse
+// searches a map's start or a position of a recorded game and prints what it finds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "client/Client.hpp"
+#include "search/Searcher.hpp"
+#include "search/TranspositionTable.hpp"
+
+class AiPlayer : public Client {
+public:
+    static constexpr std::uint8_t AiGroupID = 0;
+
+    AiPlayer();
+
+protected:
+    bool doRun() override;
+    bool parseOptions(OPTA::ArgumentParser& parser) override;
+    Game* initGame(const Map& map) override;
+    void deinitGame(Game* game) override;
+    Move getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) override;
+    void moveApplied(const Move& move) override;
+    void playerDisqualified(Player player) override;
+
+private:
+    // The searcher for a map, with the options applied.
+    void prepareSearch(const SearchBoard& board);
+    // The search board of the game's position: the one that followed the game, or a new one
+    // when it no longer agrees with the game (the server forced the bomb phase, say).
+    SearchBoard& positionOf(const Game& game);
+    bool analyse();
+    bool analysePosition(SearchBoard& board);
+
+    std::string m_strategyName = "brs";
+    unsigned m_hashMb;
+    unsigned m_moveTime;
+    std::uint32_t m_seed = 0;
+    std::string m_analyseMap;
+    std::string m_recordFile;
+    unsigned m_recordMoves = 0;
+    bool m_recordMovesSet = false;
+
+    std::unique_ptr<TranspositionTable> m_table;
+    // Follows the game move by move, so that a request does not pay for building a board.
+    std::unique_ptr<SearchBoard> m_board;
+    std::unique_ptr<Searcher> m_searcher;
+    std::mt19937 m_random;
+};

@@ -1,0 +1,252 @@
+#include "search/Evaluation.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "search/SearchParams.hpp"
+
+using namespace SearchParams;
+
+namespace {
+
+constexpr bool isStone(Square s) {
+    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
+}
+
+// A square a stone may still be placed on without an override stone.
+constexpr bool isOpen(Square s) {
+    return s == Square::EMPTY || s == Square::INVERSION || s == Square::CHOICE ||
+           s == Square::BONUS;
+}
+
+constexpr Player playerAt(unsigned p) {
+    return static_cast<Player>(p);
+}
+
+} // namespace
+
+// A line can close on a stone only along an axis with a square on both sides; squares of the
+// map's holes never come back and bombs only remove squares, so the start geometry bounds the
+// stability for the whole game.
+Evaluator::Evaluator(const SearchBoard& board)
+    : m_openAxes(board.size(), 0), m_value(board.size(), 0), m_corner(board.size(), INVALID_INDEX),
+      m_cornerPenalty(board.size(), 0) {
+    const auto area = 2 * board.geometry().bombStrength() + 1;
+    m_bombValue = BombBaseValue + BombAreaValue * static_cast<int>(area * area);
+    for (unsigned i = 0; i < board.size(); ++i) {
+        const auto index = static_cast<index_t>(i);
+        if (board.isHole(index)) {
+            continue;
+        }
+        m_playable.push_back(index);
+        unsigned open = 0;
+        for (unsigned d = 0; d < 4; ++d) {
+            open += board.neighbour(index, Direction(d)) != INVALID_INDEX &&
+                    board.neighbour(index, Direction(d + 4)) != INVALID_INDEX;
+        }
+        m_openAxes[i] = static_cast<std::uint8_t>(open);
+        static constexpr std::array<int, 5> ByAxes{CornerValue, EdgeValue, TwoAxesValue, 0, 0};
+        m_value[i] = ByAxes[open];
+    }
+    for (index_t corner : m_playable) {
+        if (m_openAxes[corner] != 0) {
+            continue;
+        }
+        for (unsigned d = 0; d < 8; ++d) {
+            const index_t n = board.neighbour(corner, Direction(d));
+            if (n == INVALID_INDEX || m_openAxes[n] == 0 || m_corner[n] != INVALID_INDEX) {
+                continue;
+            }
+            m_corner[n] = corner;
+            m_cornerPenalty[n] = d % 2 == 1 ? CornerDiagonalPenalty : CornerLinePenalty;
+        }
+    }
+}
+
+int Evaluator::evaluate(const SearchBoard& board, Player root) const {
+    const int score = board.phase() == GamePhase::BUILD ? buildPhaseScore(board, root)
+                                                        : bombPhaseScore(board, root);
+    return std::clamp(score, -HeuristicLimit + 1, HeuristicLimit - 1);
+}
+
+// Squares and frontier stone by stone, potential mobility at the empty squares, then per
+// player: stones by game stage, mobility and the stocks; in two-player endings the side to
+// move is favoured on an odd count of empties.
+int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
+    std::array<int, 9> stoneScore{};
+    std::array<int, 9> potential{};
+    unsigned stones = 0;
+    unsigned inversions = 0;
+    for (index_t i : m_playable) {
+        const Square s = board.square(i);
+        if (isStone(s)) {
+            ++stones;
+            stoneScore[static_cast<unsigned>(board.ownerOf(s))] += stoneValue(board, i);
+        } else if (isOpen(s)) {
+            inversions += s == Square::INVERSION;
+            countPotentialMobility(board, i, potential.data());
+        }
+    }
+    const bool twoPlayers = board.validPlayers() == 2;
+    const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);
+    const int stage = static_cast<int>(std::min(stones, playable) * 256 / playable);
+    const int stoneWeight = (StoneWeightEarly * (256 - stage) + StoneWeightLate * stage) / 256;
+    std::array<int, 9> score{};
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const Player player = playerAt(p);
+        stoneScore[p] += stoneWeight * static_cast<int>(board.stones(player));
+        if (board.isDisqualified(player)) {
+            continue;
+        }
+        const int mobility = twoPlayers ? MobilityWeight * static_cast<int>(board.mobility(player))
+                                        : PotentialMobilityWeight * potential[p];
+        score[p] = mobility + stockValue(board, player);
+    }
+    if (!twoPlayers && inversions > 0) {
+        expectInversions(board.players(), inversions, stoneScore.data());
+    }
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        score[p] += stoneScore[p];
+    }
+    int result = againstStrongest(board, root, score.data());
+    const unsigned empties = board.nonHoles() - std::min(stones, board.nonHoles());
+    if (twoPlayers && empties <= ParityEmpties && empties % 2 == 1) {
+        result += board.toMove() == root ? ParityBonus : -ParityBonus;
+    }
+    return result;
+}
+
+// After k inversions player p holds what player p - k holds now. The number still to come is
+// binomial over the open inversion squares; the rotations repeat after `players`.
+void Evaluator::expectInversions(unsigned players, unsigned open, int* stoneScore) {
+    const double taken = InversionTakenPercent / 100.0;
+    std::array<double, 9> chance{};
+    std::array<double, 64> binomial{};
+    binomial[0] = 1.0;
+    const unsigned squares = std::min<unsigned>(open, 62);
+    for (unsigned n = 1; n <= squares; ++n) {
+        for (unsigned k = n; k >= 1; --k) {
+            binomial[k] = binomial[k] * (1 - taken) + binomial[k - 1] * taken;
+        }
+        binomial[0] *= 1 - taken;
+    }
+    for (unsigned k = 0; k <= squares; ++k) {
+        chance[k % players] += binomial[k];
+    }
+    std::array<int, 9> expected{};
+    for (unsigned p = 1; p <= players; ++p) {
+        double sum = 0;
+        for (unsigned r = 0; r < players; ++r) {
+            sum += chance[r] * stoneScore[(p + players - 1 - r) % players + 1];
+        }
+        expected[p] = static_cast<int>(sum);
+    }
+    std::copy(expected.begin() + 1, expected.begin() + players + 1, stoneScore + 1);
+}
+
+// The square's value (a penalty while the corner next to it is empty) and the frontier
+// penalty when an empty square touches it.
+int Evaluator::stoneValue(const SearchBoard& board, index_t i) const {
+    const index_t corner = m_corner[i];
+    int value = m_value[i];
+    if (corner != INVALID_INDEX && isOpen(board.square(corner))) {
+        value = m_cornerPenalty[i];
+    }
+    for (unsigned d = 0; d < 8; ++d) {
+        const index_t n = board.neighbour(i, Direction(d));
+        if (n != INVALID_INDEX && isOpen(board.square(n))) {
+            return value + FrontierWeight;
+        }
+    }
+    return value;
+}
+
+// An empty square next to stones of a colour is a potential move of every player who does
+// not own that colour.
+void Evaluator::countPotentialMobility(const SearchBoard& board, index_t i, int* potential) {
+    unsigned colours = 0;
+    for (unsigned d = 0; d < 8; ++d) {
+        const index_t n = board.neighbour(i, Direction(d));
+        if (n != INVALID_INDEX && isStone(board.square(n))) {
+            colours |= 1u << static_cast<unsigned>(board.square(n));
+        }
+    }
+    if (colours == 0) {
+        return;
+    }
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const unsigned own = 1u << static_cast<unsigned>(board.colourOf(playerAt(p)));
+        potential[p] += (colours & ~own) != 0;
+    }
+}
+
+// After the build phase only stones and bombs still count.
+int Evaluator::bombPhaseScore(const SearchBoard& board, Player root) const {
+    std::array<int, 9> score{};
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const Player player = playerAt(p);
+        score[p] = StonePoints * static_cast<int>(board.stones(player)) +
+                   m_bombValue * static_cast<int>(board.bombs(player));
+    }
+    return againstStrongest(board, root, score.data());
+}
+
+int Evaluator::stockValue(const SearchBoard& board, Player p) const {
+    return OverrideValue * static_cast<int>(board.overrides(p)) +
+           m_bombValue * static_cast<int>(board.bombs(p));
+}
+
+int Evaluator::againstStrongest(const SearchBoard& board, Player root, const int* score) {
+    int strongest = -Infinity;
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        if (playerAt(p) != root && !board.isDisqualified(playerAt(p))) {
+            strongest = std::max(strongest, score[p]);
+        }
+    }
+    const int own = score[static_cast<unsigned>(root)];
+    return strongest == -Infinity ? own : own - strongest;
+}
+
+// Rank 1 + the number of opponents with more stones; disqualified players rank last.
+int Evaluator::finalScore(const SearchBoard& board, Player root) const {
+    const int own = static_cast<int>(board.stones(root));
+    int strongest = -1;
+    unsigned rank = 1;
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        const Player player = playerAt(p);
+        if (player == root || board.isDisqualified(player)) {
+            continue;
+        }
+        const int theirs = static_cast<int>(board.stones(player));
+        strongest = std::max(strongest, theirs);
+        rank += theirs > own;
+    }
+    if (strongest < 0) {
+        return WinScore + own;
+    }
+    const int margin = own - strongest;
+    if (margin > 0) {
+        return WinScore + margin;
+    }
+    if (board.players() == 2) {
+        return margin == 0 ? 0 : -WinScore + margin;
+    }
+    return -WinScore + static_cast<int>(board.players() - rank) * RankStep + margin;
+}
+
+unsigned Evaluator::movesLeftBound(const SearchBoard& board) const {
+    unsigned stones = 0;
+    unsigned bombs = 0;
+    unsigned overrides = 0;
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        stones += board.stonesOfColour(static_cast<Square>(p));
+        if (!board.isDisqualified(playerAt(p))) {
+            bombs += board.bombs(playerAt(p));
+            overrides += board.overrides(playerAt(p));
+        }
+    }
+    if (board.phase() != GamePhase::BUILD) {
+        return bombs;
+    }
+    return board.nonHoles() - std::min(stones, board.nonHoles()) + overrides + bombs;
+}

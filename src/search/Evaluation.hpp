@@ -1,0 +1,51 @@
+// The static evaluation: how good a position is for one player, on any map. What the map
+// itself says (which squares can never be captured, which hand a corner over) is worked out
+// once per game; each call then reads the position.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "search/SearchBoard.hpp"
+
+// Evaluates positions of one map from the view of a given (root) player. Every score compares
+// the root player with its strongest opponent, so that in games of three or more players the
+// search plays for first place rather than for stones.
+class Evaluator {
+public:
+    // Reads the geometry of the board's map; any position of that map may be evaluated later.
+    explicit Evaluator(const SearchBoard& board);
+
+    // A heuristic score of a position that is not over, inside +-SearchParams::HeuristicLimit.
+    int evaluate(const SearchBoard& board, Player root) const;
+    // The exact score of a finished game: a win beats every heuristic score, rank comes before
+    // the stone margin.
+    int finalScore(const SearchBoard& board, Player root) const;
+    // The static value of a stone on square i, for move ordering.
+    int squareValue(index_t i) const { return m_value[i]; }
+    // No game from this position lasts more moves than this: every move fills an empty or
+    // special square, takes an expansion square, or uses up an override stone or a bomb.
+    unsigned movesLeftBound(const SearchBoard& board) const;
+
+    // Lines through square i that are open on both sides (0 ... 4): 0 makes a corner.
+    unsigned openAxes(index_t i) const { return m_openAxes[i]; }
+
+private:
+    int buildPhaseScore(const SearchBoard& board, Player root) const;
+    int bombPhaseScore(const SearchBoard& board, Player root) const;
+    int stoneValue(const SearchBoard& board, index_t i) const;
+    static void countPotentialMobility(const SearchBoard& board, index_t i, int* potential);
+    static void expectInversions(unsigned players, unsigned open, int* stoneScore);
+    int stockValue(const SearchBoard& board, Player p) const;
+    // The root player's score minus that of the strongest opponent still in the game.
+    static int againstStrongest(const SearchBoard& board, Player root, const int* score);
+
+    std::vector<index_t> m_playable;
+    std::vector<std::uint8_t> m_openAxes;
+    std::vector<int> m_value;
+    // For a square next to a corner: that corner and the value of a stone there while the
+    // corner is empty; INVALID_INDEX elsewhere.
+    std::vector<index_t> m_corner;
+    std::vector<int> m_cornerPenalty;
+    int m_bombValue = 0;
+};

@@ -1,0 +1,16 @@
+#include "search/TimeBudget.hpp"
+
+#include <algorithm>
+
+SearchLimits moveLimits(SearchClock::time_point start, unsigned limitMs, unsigned depth) {
+    using std::chrono::microseconds;
+    const double marginUs =
+        1000.0 * (limitMs * SearchParams::TimeMarginFraction + SearchParams::TimeMarginMs);
+    const double budgetUs = std::max(0.0, 1000.0 * limitMs - marginUs);
+    SearchLimits limits;
+    limits.depth = depth;
+    limits.deadline = start + microseconds(static_cast<long long>(budgetUs));
+    limits.softDeadline =
+        start + microseconds(static_cast<long long>(budgetUs * SearchParams::NewIterationFraction));
+    return limits;
+}

@@ -1,0 +1,12 @@
+// The time a search may take for a move: the limit the server gave, less a margin for sending
+// the answer and for a busy machine.
+#pragma once
+
+#include "search/Searcher.hpp"
+
+// Limits of a search that starts its clock at `start` (when the request arrived) for a move
+// with `limitMs` milliseconds and a depth limit (0 for none). The hard deadline is the limit
+// less SearchParams::TimeMarginFraction and TimeMarginMs; no iteration starts after
+// NewIterationFraction of that. A limit within the margin leaves no time: the deadline is the
+// start, and the searcher answers at once.
+SearchLimits moveLimits(SearchClock::time_point start, unsigned limitMs, unsigned depth);

@@ -1,0 +1,74 @@
+// reversi-ai as players and organisers run it: a whole game at the real server against a bot
+// under a short time limit, the offline analysis, and its options.
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "tests/support/ServerHarness.hpp"
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+
+// The AI plays seat 2 of a four-player map with bombs, overrides and special squares, with
+// little time per move (the server sets no limit, so that a busy machine cannot fail the
+// test); it logs a search line per move and ends with the server. The game's record can then
+// be analysed at any move.
+TEST(ReversiAi, PlaysAWholeGameAndAnalysesItsRecord) {
+    const std::string record =
+        (std::filesystem::temp_directory_path() / ("reversi-ai-record-" + std::to_string(getpid())))
+            .string();
+    GameServer server({"--map", mapPath("transitions4p.map"), "--record", record});
+    ASSERT_NE(server.port, 0);
+    const std::vector<std::string> seat{
+        "--server", "127.0.0.1", "--port", std::to_string(server.port), "--seed", "3"};
+    ScriptedProcess bot1(programPath("reversi-bot"), seat);
+    ASSERT_TRUE(server.waitForLine("joined as player 1", 10s));
+    auto aiArgs = seat;
+    aiArgs.insert(aiArgs.end(), {"--movetime", "100"});
+    ScriptedProcess ai(programPath("reversi-ai"), aiArgs);
+    ASSERT_TRUE(server.waitForLine("joined as player 2", 10s));
+    ScriptedProcess bot3(programPath("reversi-bot"), seat);
+    ScriptedProcess bot4(programPath("reversi-bot"), seat);
+    const auto result = ai.wait(300s);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_NE(result.out.find(" nps "), std::string::npos);
+    EXPECT_FALSE(hasLogLine(result.out, "WARN", "No move searched, sending the first legal move"));
+    const auto serverResult = server.wait(60s);
+    EXPECT_EQ(serverResult.exitStatus, 0);
+    EXPECT_FALSE(hasLogLine(serverResult.out, "INFO", "Disqualifying player 2"))
+        << serverResult.out;
+
+    ScriptedProcess analysis(programPath("reversi-ai"),
+                             {"--analyse", mapPath("transitions4p.map"), "--record", record,
+                              "--moves", "30", "--movetime", "100"});
+    const auto analysed = analysis.wait(60s);
+    std::filesystem::remove(record);
+    EXPECT_EQ(analysed.exitStatus, 0) << analysed.out << analysed.err;
+    EXPECT_NE(analysed.out.find("Best move P"), std::string::npos) << analysed.out;
+}
+
+// The analysis prints each iteration and the best move, for a map's start and for a position
+// of a record; bad options end the program with status 1.
+TEST(ReversiAi, AnalysesOfflineAndChecksItsOptions) {
+    ScriptedProcess start(programPath("reversi-ai"),
+                          {"--analyse", mapPath("classic8x8.map"), "--movetime", "200"});
+    auto result = start.wait(60s);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.out.find("best "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Best move "), std::string::npos) << result.out;
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--search", "maxn"},
+          {"--hash", "0"},
+          {"--movetime", "0"},
+          {"--record", "r.txt"},
+          {"--analyse", mapPath("classic8x8.map"), "--moves", "3"},
+          {"--analyse", mapPath("classic8x8.map"), "--record", "/nonexistent/record"}}) {
+        ScriptedProcess bad(programPath("reversi-ai"), args);
+        result = bad.wait(30s);
+        EXPECT_EQ(result.exitStatus, 1) << args.front() << result.out << result.err;
+    }
+}

@@ -1,0 +1,203 @@
+// The AI's search: a legal answer in every kind of position of every sample map, a won
+// position solved, the depth limit kept, an answer at once when time is short, and the
+// transposition table changing nothing but the speed.
+#include <chrono>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "common/Game.hpp"
+#include "search/Searcher.hpp"
+#include "search/TimeBudget.hpp"
+#include "tests/support/GameSupport.hpp"
+
+using namespace testing_support;
+
+namespace {
+
+// A position of player 1 on turn with four legal moves of which only (4,0) wins: every other
+// move lets player 2 keep the lower left block.
+constexpr const char* OneWinningMove = "2\n0\n0 0\n4 5\n"
+                                       "0 1 0 0 0\n"
+                                       "1 2 0 2 2\n"
+                                       "2 1 0 1 1\n"
+                                       "1 1 0 2 0\n";
+
+// Whether the searched move is one the referee accepts from the player on turn.
+void expectLegal(const Game& game, const SearchBoard& board, const SearchInfo& info) {
+    ASSERT_TRUE(info.best.move.isValid()) << board.asSimpleString();
+    EXPECT_EQ(info.best.player, game.getCurrentPlayer());
+    const Move move = board.toMove(info.best.move, info.best.player);
+    EXPECT_TRUE(game.checkMove(move, true)) << move << "\n" << board.asSimpleString();
+}
+
+// The exact stone margin of player 1 with both sides playing their best, by plain minimax.
+int solve(SearchBoard& board) {
+    if (board.isFinal()) {
+        return static_cast<int>(board.stones(Player::P1)) -
+               static_cast<int>(board.stones(static_cast<Player>(2)));
+    }
+    std::vector<SearchMove> moves;
+    board.generateMoves(moves);
+    const bool max = board.toMove() == Player::P1;
+    int best = max ? -1000 : 1000;
+    for (const SearchMove& m : moves) {
+        board.makeMove(m);
+        const int v = solve(board);
+        board.unmakeMove();
+        best = max ? std::max(best, v) : std::min(best, v);
+    }
+    return best;
+}
+
+SearchInfo searchTo(SearchBoard& board, unsigned depth, TranspositionTable* table,
+                    MultiPlayerSearch strategy) {
+    Searcher searcher(board, table);
+    searcher.setStrategy(strategy);
+    SearchLimits limits;
+    limits.depth = depth;
+    return searcher.search(board, limits);
+}
+
+} // namespace
+
+// Random games to the end on every map, once with a player disqualified on the way; now and
+// then both strategies search the position with a small node budget.
+TEST(Searcher, AnswersLegallyInRandomGamesOnEveryMap) {
+    std::mt19937 rng(13);
+    for (const std::string& name : sampleMapNames()) {
+        SCOPED_TRACE(name);
+        const auto map = mapFromFile(name);
+        const bool huge = map->getPlayableTiles() > 1000;
+        for (int round = 0; round < (huge ? 1 : 2); ++round) {
+            Game game(*map, false);
+            TranspositionTable table(1);
+            unsigned moves = 0;
+            bool bombPhaseSearched = false;
+            while (!game.is_final() && moves < (huge ? 300u : 5000u)) {
+                if (round == 1 && moves == 12 && game.getNrPlayers() > 2) {
+                    game.disqualify(static_cast<Player>(rng() % game.getNrPlayers() + 1));
+                    continue;
+                }
+                if (moves % (huge ? 60 : 11) == 0 || (game.is_terminal() && !bombPhaseSearched)) {
+                    bombPhaseSearched = bombPhaseSearched || game.is_terminal();
+                    SearchBoard board(game);
+                    Searcher searcher(board, &table);
+                    searcher.setStrategy(moves % 2 ? MultiPlayerSearch::PARANOID
+                                                   : MultiPlayerSearch::BEST_REPLY);
+                    SearchLimits limits;
+                    limits.depth = 3;
+                    limits.nodes = huge ? 100 : 400;
+                    expectLegal(game, board, searcher.search(board, limits));
+                }
+                ASSERT_TRUE(game.makeMove(randomMove(game, rng)));
+                ++moves;
+            }
+        }
+    }
+}
+
+// The searcher finds the one winning move and proves the win, as plain minimax does.
+TEST(Searcher, SolvesAPositionWithOneWinningMove) {
+    const auto map = mapFromText(OneWinningMove);
+    SearchBoard board(*map);
+    std::vector<SearchMove> moves;
+    board.generateMoves(moves);
+    ASSERT_EQ(moves.size(), 4u);
+    unsigned wins = 0;
+    for (const SearchMove& m : moves) {
+        board.makeMove(m);
+        wins += solve(board) > 0;
+        board.unmakeMove();
+    }
+    EXPECT_EQ(wins, 1u);
+    TranspositionTable table(1);
+    const SearchInfo info = searchTo(board, 0, &table, MultiPlayerSearch::PARANOID);
+    const Move best = board.toMove(info.best.move);
+    EXPECT_EQ(best.x, 4);
+    EXPECT_EQ(best.y, 0);
+    EXPECT_TRUE(info.exact);
+    EXPECT_GT(info.score, SearchParams::WinScore);
+}
+
+// Iterations stop at the depth limit, the line is no longer than it, and each completed
+// iteration is reported once.
+TEST(Searcher, KeepsTheDepthLimit) {
+    for (const char* name : {"classic8x8.map", "eight8p.map"}) {
+        SCOPED_TRACE(name);
+        const auto map = mapFromFile(name);
+        SearchBoard board(*map);
+        for (unsigned depth : {1u, 2u, 4u}) {
+            Searcher searcher(board, nullptr);
+            SearchLimits limits;
+            limits.depth = depth;
+            unsigned reported = 0;
+            const SearchInfo info =
+                searcher.search(board, limits, [&reported](const SearchInfo& i) {
+                    EXPECT_EQ(i.depth, ++reported);
+                });
+            EXPECT_EQ(info.depth, depth);
+            EXPECT_EQ(reported, depth);
+            EXPECT_LE(info.pv.size(), depth);
+            EXPECT_FALSE(info.pv.empty());
+            EXPECT_EQ(info.pv.front(), info.best);
+        }
+    }
+}
+
+// With a few milliseconds, or none at all, the search still answers with a legal move.
+TEST(Searcher, AnswersWhenTimeIsShort) {
+    std::mt19937 rng(5);
+    for (const char* name : {"huge50x50.map", "eight8p.map", "classic8x8.map"}) {
+        SCOPED_TRACE(name);
+        const auto map = mapFromFile(name);
+        Game game(*map, false);
+        for (int i = 0; i < 40; ++i) {
+            ASSERT_TRUE(game.makeMove(randomMove(game, rng)));
+        }
+        SearchBoard board(game);
+        Searcher searcher(board, nullptr);
+        for (unsigned limitMs : {0u, 1u, 21u, 30u, 60u}) {
+            SCOPED_TRACE(limitMs);
+            const SearchInfo info =
+                searcher.search(board, moveLimits(SearchClock::now(), limitMs, 0));
+            expectLegal(game, board, info);
+            EXPECT_LT(info.depth, SearchParams::MaxDepth);
+        }
+    }
+}
+
+// At a fixed depth every position has exactly one value, whatever the table saved on the way.
+TEST(Searcher, TranspositionTableKeepsTheValue) {
+    std::mt19937 rng(21);
+    const struct {
+        const char* map;
+        unsigned depth;
+        MultiPlayerSearch strategy;
+    } cases[] = {
+        {"classic8x8.map", 5, MultiPlayerSearch::PARANOID},
+        {"example2p.map", 6, MultiPlayerSearch::PARANOID},
+        {"transitions4p.map", 4, MultiPlayerSearch::PARANOID},
+        {"transitions4p.map", 4, MultiPlayerSearch::BEST_REPLY},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.map);
+        const auto map = mapFromFile(c.map);
+        for (int position = 0; position < 6; ++position) {
+            Game game(*map, false);
+            const unsigned moves = rng() % 24;
+            for (unsigned i = 0; i < moves && !game.is_final(); ++i) {
+                ASSERT_TRUE(game.makeMove(randomMove(game, rng)));
+            }
+            if (game.is_final()) {
+                continue;
+            }
+            SearchBoard board(game);
+            TranspositionTable table(1);
+            const SearchInfo with = searchTo(board, c.depth, &table, c.strategy);
+            const SearchInfo without = searchTo(board, c.depth, nullptr, c.strategy);
+            EXPECT_EQ(with.score, without.score) << board.asSimpleString();
+            EXPECT_EQ(with.depth, without.depth);
+        }
+    }
+}
