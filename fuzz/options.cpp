@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/AiPlayer.hpp"
 #include "arena/Arena.hpp"
 #include "bot/Bot.hpp"
 #include "client/consoleClient.hpp"
@@ -28,7 +29,8 @@ using fuzzing::FuzzInput;
 // Every program with its own options; a new program is one more line.
 const std::vector<std::function<std::unique_ptr<Tool>()>> Programs{
     [] { return std::make_unique<ConsoleClient>(); }, [] { return std::make_unique<GameServer>(); },
-    [] { return std::make_unique<Bot>(); },           [] { return std::make_unique<Arena>(); },
+    [] { return std::make_unique<Bot>(); },           [] { return std::make_unique<AiPlayer>(); },
+    [] { return std::make_unique<Arena>(); },
     [] { return std::make_unique<MapTool>(); },       [] { return std::make_unique<PerftTool>(); },
 };
 
