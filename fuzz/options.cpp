@@ -28,10 +28,13 @@ using fuzzing::FuzzInput;
 
 // Every program with its own options; a new program is one more line.
 const std::vector<std::function<std::unique_ptr<Tool>()>> Programs{
-    [] { return std::make_unique<ConsoleClient>(); }, [] { return std::make_unique<GameServer>(); },
-    [] { return std::make_unique<Bot>(); },           [] { return std::make_unique<AiPlayer>(); },
-    [] { return std::make_unique<Arena>(); },
-    [] { return std::make_unique<MapTool>(); },       [] { return std::make_unique<PerftTool>(); },
+    [] { return std::make_unique<ConsoleClient>(); }, // reversi-client
+    [] { return std::make_unique<GameServer>(); },    // reversi-server
+    [] { return std::make_unique<Bot>(); },           // reversi-bot
+    [] { return std::make_unique<AiPlayer>(); },      // reversi-ai
+    [] { return std::make_unique<Arena>(); },         // reversi-arena
+    [] { return std::make_unique<MapTool>(); },       // reversi-map
+    [] { return std::make_unique<PerftTool>(); },     // reversi-perft
 };
 
 // Drops everything written to it.
