@@ -349,7 +349,7 @@ bool Arena::runLive() {
                        (own.ru_utime.tv_usec + own.ru_stime.tv_usec) / 1e6;
     LOG(arenaLogger(), INFO) << "Played " << results.size() - before << " games in " << wall
                              << " s; the arena itself used " << cpu << " s of CPU";
-    const bool reported = report(results, m_out);
+    const bool reported = report(results, m_out, sprt);
     if (end == RunEnd::Interrupted) {
         LOG(arenaLogger(), WARN) << "Stopped by signal " << interruptingSignal()
                                  << "; run again with the same --out to play the missing games";
@@ -439,7 +439,7 @@ bool Arena::collect() {
         return false;
     }
     LOG(arenaLogger(), INFO) << "Collected " << results.size() << " games from " << dir;
-    return report(results, dir);
+    return report(results, dir, sprtSetup(results));
 }
 
 // The first two names in the order of the results (and, live, of the options) are the ones
@@ -469,14 +469,14 @@ std::optional<Standings::SprtSetup> Arena::sprtSetup(const std::vector<GameResul
     return Standings::SprtSetup{names[0], names[1], *m_sprt};
 }
 
-bool Arena::report(std::vector<GameResult> results, const std::string& dir) const {
+bool Arena::report(std::vector<GameResult> results, const std::string& dir,
+                   const std::optional<Standings::SprtSetup>& sprt) const {
     std::sort(results.begin(), results.end(),
               [](const GameResult& a, const GameResult& b) { return a.game < b.game; });
     Standings standings;
     for (const auto& result : results) {
         standings.add(result);
     }
-    const auto sprt = sprtSetup(results);
     std::cout << standings.formatTable(sprt) << std::flush;
     const fs::path folder(dir);
     if (!writeFile(folder / "results.json", standings.formatJson(sprt)) ||

@@ -33,8 +33,10 @@ private:
     // `results`. False when the folder holds results of another tournament.
     bool sortOutDone(std::vector<PlannedGame>& missing, std::vector<GameResult>& results) const;
     std::vector<std::chrono::milliseconds> boundsOf(const std::vector<PlannedGame>& games) const;
-    // The table on standard output, results.json and results.csv in `dir`.
-    bool report(std::vector<GameResult> results, const std::string& dir) const;
+    // The table on standard output, results.json and results.csv in `dir`, with the SPRT's
+    // verdict when there is one.
+    bool report(std::vector<GameResult> results, const std::string& dir,
+                const std::optional<Standings::SprtSetup>& sprt) const;
     std::optional<Standings::SprtSetup> sprtSetup(const std::vector<GameResult>& results) const;
 
     std::vector<std::string> m_playerOptions;
