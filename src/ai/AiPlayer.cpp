@@ -133,12 +133,13 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     }
     m_recordMovesSet = moves.is_set();
     m_random.seed(seed.is_set() ? m_seed : std::random_device{}());
-    // Filled with zeros now: the server's clock may already run when the game is set up.
-    m_table = std::make_unique<TranspositionTable>(m_hashMb);
     return true;
 }
 
+// The table is filled with zeros before connecting: once the game is set up the server's clock
+// may already run. Parsing alone (--help, a wrong option) allocates nothing.
 bool AiPlayer::doRun() {
+    m_table = std::make_unique<TranspositionTable>(m_hashMb);
     return m_analyseMap.empty() ? Client::doRun() : analyse();
 }
 
