@@ -33,12 +33,16 @@ Evaluator::Evaluator(const SearchBoard& board)
       m_cornerPenalty(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = BombBaseValue + BombAreaValue * static_cast<int>(area * area);
+    std::vector<index_t> playable;
     for (unsigned i = 0; i < board.size(); ++i) {
         const auto index = static_cast<index_t>(i);
         if (board.isHole(index)) {
             continue;
         }
-        m_playable.push_back(index);
+        playable.push_back(index);
+        if (board.square(index) == Square::INVERSION) {
+            m_inversionSquares.push_back(index);
+        }
         unsigned open = 0;
         for (unsigned d = 0; d < 4; ++d) {
             open += board.neighbour(index, Direction(d)) != INVALID_INDEX &&
@@ -48,7 +52,7 @@ Evaluator::Evaluator(const SearchBoard& board)
         static constexpr std::array<int, 5> ByAxes{CornerValue, EdgeValue, TwoAxesValue, 0, 0};
         m_value[i] = ByAxes[open];
     }
-    for (index_t corner : m_playable) {
+    for (index_t corner : playable) {
         if (m_openAxes[corner] != 0) {
             continue;
         }
@@ -69,7 +73,8 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
     return std::clamp(score, -HeuristicLimit + 1, HeuristicLimit - 1);
 }
 
-// Squares and frontier stone by stone, potential mobility at the empty squares, then per
+// Squares and frontier stone by stone, potential mobility at the free squares next to stones
+// (on a large map most squares are empty and far from any stone), then per
 // player: stones by game stage, mobility and the stocks; in two-player endings the side to
 // move is favoured on an odd count of empties.
 int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
@@ -77,15 +82,17 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     std::array<int, 9> potential{};
     unsigned stones = 0;
     unsigned inversions = 0;
-    for (index_t i : m_playable) {
+    board.forEachOccupied([&](index_t i) {
         const Square s = board.square(i);
         if (isStone(s)) {
             ++stones;
             stoneScore[static_cast<unsigned>(board.ownerOf(s))] += stoneValue(board, i);
-        } else if (isOpen(s)) {
-            inversions += s == Square::INVERSION;
-            countPotentialMobility(board, i, potential.data());
         }
+    });
+    board.forEachFreeNearOccupied(
+        [&](index_t i) { countPotentialMobility(board, i, potential.data()); });
+    for (index_t i : m_inversionSquares) {
+        inversions += board.square(i) == Square::INVERSION;
     }
     const bool twoPlayers = board.validPlayers() == 2;
     const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);

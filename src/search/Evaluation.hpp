@@ -13,7 +13,7 @@
 // search plays for first place rather than for stones.
 class Evaluator {
 public:
-    // Reads the geometry of the board's map; any position of that map may be evaluated later.
+    // Reads the geometry of the board's map; any later position of that game may be evaluated.
     explicit Evaluator(const SearchBoard& board);
 
     // A heuristic score of a position that is not over, inside +-SearchParams::HeuristicLimit.
@@ -40,7 +40,9 @@ private:
     // The root player's score minus that of the strongest opponent still in the game.
     static int againstStrongest(const SearchBoard& board, Player root, const int* score);
 
-    std::vector<index_t> m_playable;
+    // The inversion squares still open in the board the evaluator was made from: no square
+    // becomes one later.
+    std::vector<index_t> m_inversionSquares;
     std::vector<std::uint8_t> m_openAxes;
     std::vector<int> m_value;
     // For a square next to a corner: that corner and the value of a stone there while the

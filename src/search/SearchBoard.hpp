@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -93,7 +94,17 @@ public:
     unsigned bombs(Player p) const { return m_s.bombs[static_cast<unsigned>(p)]; }
     unsigned overrides(Player p) const { return m_s.overrides[static_cast<unsigned>(p)]; }
     // Squares that are not holes.
-    unsigned nonHoles() const { return m_s.nonHoles; }
+    unsigned nonHoles() const {
+        return m_s.nonHoles;
+    } // Calls visit(i) for every occupied square (a stone or an expansion square), in index order.
+    template <typename Visit>
+    void forEachOccupied(Visit&& visit) const;
+    // Calls visit(i) for every free square (empty or special) that may border an occupied one:
+    // on bitboard maps every free square, on larger maps exactly the ones next to an occupied
+    // square. An evaluation reads these instead of every square of a large, mostly empty map.
+    template <typename Visit>
+    void forEachFreeNearOccupied(Visit&& visit) const;
+
     // Calls of makeMove since the start of the game, as the turn engine counts them.
     unsigned moveNumber() const { return m_s.moveNumber; }
     // Zobrist hash of squares, mapping, stocks, disqualifications, player on turn and phase.
@@ -260,3 +271,35 @@ private:
     // Scratch space of a bomb blast: the squares of the levels being spread.
     std::vector<index_t> m_queue;
 };
+
+namespace search_detail {
+
+// Calls visit(i) for every set bit i of the bit set of `count` words.
+template <typename Visit>
+void forEachBit(const std::uint64_t* words, std::size_t count, Visit&& visit) {
+    for (std::size_t w = 0; w < count; ++w) {
+        for (std::uint64_t bits = words[w]; bits != 0; bits &= bits - 1) {
+            visit(static_cast<index_t>(w * 64 + static_cast<unsigned>(std::countr_zero(bits))));
+        }
+    }
+}
+
+} // namespace search_detail
+
+template <typename Visit>
+void SearchBoard::forEachOccupied(Visit&& visit) const {
+    if (m_bitboards) {
+        search_detail::forEachBit(&m_s.occupiedBits, 1, visit);
+    } else {
+        search_detail::forEachBit(m_occupiedSet.data(), m_occupiedSet.size(), visit);
+    }
+}
+
+template <typename Visit>
+void SearchBoard::forEachFreeNearOccupied(Visit&& visit) const {
+    if (m_bitboards) {
+        search_detail::forEachBit(&m_s.freeBits, 1, visit);
+    } else {
+        search_detail::forEachBit(m_frontier.data(), m_frontier.size(), visit);
+    }
+}
