@@ -288,18 +288,14 @@ void forEachBit(const std::uint64_t* words, std::size_t count, Visit&& visit) {
 
 template <typename Visit>
 void SearchBoard::forEachOccupied(Visit&& visit) const {
-    if (m_bitboards) {
-        search_detail::forEachBit(&m_s.occupiedBits, 1, visit);
-    } else {
-        search_detail::forEachBit(m_occupiedSet.data(), m_occupiedSet.size(), visit);
-    }
+    const bool small = m_bitboards;
+    search_detail::forEachBit(small ? &m_s.occupiedBits : m_occupiedSet.data(),
+                              small ? 1 : m_occupiedSet.size(), visit);
 }
 
 template <typename Visit>
 void SearchBoard::forEachFreeNearOccupied(Visit&& visit) const {
-    if (m_bitboards) {
-        search_detail::forEachBit(&m_s.freeBits, 1, visit);
-    } else {
-        search_detail::forEachBit(m_frontier.data(), m_frontier.size(), visit);
-    }
+    const bool small = m_bitboards;
+    search_detail::forEachBit(small ? &m_s.freeBits : m_frontier.data(),
+                              small ? 1 : m_frontier.size(), visit);
 }
