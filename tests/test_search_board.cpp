@@ -181,8 +181,30 @@ GamePhase phaseOf(const Game& game) {
                                 : GamePhase::BUILD;
 }
 
-// Squares, mapping, stocks, counts, disqualifications, turn, phase and move number agree, and
-// the incremental hash equals the one computed from scratch.
+// forEachOccupied visits exactly the occupied squares; forEachFreeNearOccupied only free
+// squares, and every free square next to an occupied one.
+bool walksAgree(const SearchBoard& board) {
+    std::vector<bool> occupied(board.size());
+    std::vector<bool> near(board.size());
+    board.forEachOccupied([&](index_t i) { occupied[i] = true; });
+    board.forEachFreeNearOccupied([&](index_t i) { near[i] = true; });
+    for (index_t i = 0; i < board.size(); ++i) {
+        const bool free = !board.isOccupied(i) && !board.isHole(i);
+        bool touches = false;
+        for (unsigned d = 0; d < 8; ++d) {
+            const index_t n = board.neighbour(i, Direction(d));
+            touches = touches || (n != INVALID_INDEX && board.isOccupied(n));
+        }
+        if (occupied[i] != board.isOccupied(i) || (near[i] && !free) ||
+            (free && touches && !near[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Squares, mapping, stocks, counts, disqualifications, turn, phase and move number agree, the
+// incremental hash equals the one computed from scratch, and the square walks fit the squares.
 testing::AssertionResult samePosition(const Game& game, const SearchBoard& board) {
     const GameBoard& ref = game.getBoard();
     std::ostringstream diff;
@@ -206,6 +228,9 @@ testing::AssertionResult samePosition(const Game& game, const SearchBoard& board
     }
     if (board.hash() != board.computeHash()) {
         diff << " hash";
+    }
+    if (!walksAgree(board)) {
+        diff << " square walks";
     }
     if (diff.str().empty()) {
         return testing::AssertionSuccess();
