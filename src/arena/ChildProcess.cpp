@@ -11,17 +11,6 @@
 
 namespace {
 
-// Pointers into `texts`, built before the fork so that the child only makes calls that are
-// safe between fork and exec.
-std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (const auto& text : texts) {
-        pointers.push_back(const_cast<char*>(text.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 // The child's side of the fork: its own group, a signal if the arena dies, the streams, the
 // default signal dispositions the arena changed, and the program.
 [[noreturn]] void becomeProgram(char* const* argv, int input, int output) {
@@ -50,7 +39,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv, int outputFd) {
     if (input < 0) {
         return false;
     }
-    const auto pointers = pointersTo(argv);
+    const auto pointers = argvPointers(argv);
     const pid_t pid = fork();
     if (pid == 0) {
         becomeProgram(pointers.data(), input, outputFd);
@@ -102,4 +91,13 @@ void ChildProcess::stop(std::chrono::milliseconds grace) {
         m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     m_pid = -1;
+}
+
+std::vector<char*> argvPointers(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (const auto& text : texts) {
+        pointers.push_back(const_cast<char*>(text.c_str()));
+    }
+    pointers.push_back(nullptr);
+    return pointers;
 }

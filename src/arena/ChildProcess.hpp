@@ -9,6 +9,11 @@
 
 #include <sys/types.h>
 
+// A null-terminated vector of pointers into `texts` for execv, built before a fork: between
+// fork and exec the child makes only async-signal-safe calls (another thread may hold the
+// allocator's lock at the fork).
+std::vector<char*> argvPointers(const std::vector<std::string>& texts);
+
 class ChildProcess {
 public:
     ChildProcess() = default;

@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "arena/ChildProcess.hpp"
+
 namespace testing_support {
 
 namespace {
@@ -40,17 +42,6 @@ void writeAll(int fd, const std::string& text) {
         }
         done += static_cast<std::size_t>(std::max<ssize_t>(count, 0));
     }
-}
-
-// A null-terminated vector of pointers into `texts`, built before the fork: the child makes
-// only async-signal-safe calls, as other threads of the test may hold locks at the fork.
-std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (const auto& text : texts) {
-        pointers.push_back(const_cast<char*>(text.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
 }
 
 // Checks `done` every few milliseconds until it holds or `limit` has passed; true when it held.
@@ -97,7 +88,7 @@ ScriptedProcess::ScriptedProcess(const std::string& program, const std::vector<s
     }
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
-    const auto argv = pointersTo(words);
+    const auto argv = argvPointers(words);
     m_pid = fork();
     if (m_pid == 0) {
         if (options.ownProcessGroup) {
