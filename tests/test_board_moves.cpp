@@ -193,6 +193,13 @@ TEST(BoardMoves, MovePossibleAndWhatIsNoMove) {
 Player 1: 0 bombs, 1 overrides. Score is 2
 Player 2: 0 bombs, 1 overrides. Score is 2
 )");
+
+    // Player 3 has no stones: only the free expansion square is a move for it.
+    auto stoneless = BoardProbe::fromText("3 1 0 0 1 4 1 2 x 0");
+    ASSERT_TRUE(stoneless);
+    EXPECT_TRUE(stoneless->move_possible(Player(3)));
+    ASSERT_TRUE(stoneless->makeMove(P1, 2, MoveChoice::NONE, true));
+    EXPECT_FALSE(stoneless->move_possible(Player(3)));
 }
 
 TEST(BoardMoves, BreadthFirstWalksAgreeWithCaptureWalksWhereTransitionsLeadBack) {

@@ -150,9 +150,18 @@ void GameBoard::swap_players(Player left, Player right) {
 }
 
 // Check mode never writes, so the const board may be asked through the (virtual) makeMove.
+// A capture ends on one of the mover's stones, so a player without stones (taken out, but
+// still asked every turn) can only place on a free expansion square: the scan skips the walks.
 bool GameBoard::move_possible(Player player) const {
+    if (!isPlayerSlot(player)) {
+        return false;
+    }
+    const bool stoneless = getStoneCount(player) == 0;
     auto* self = const_cast<GameBoard*>(this);
     for (std::uint32_t index = 0; index < boardsize; ++index) {
+        if (stoneless && squares[index] != Square::EXPANSION) {
+            continue;
+        }
         if (self->makeMove(player, static_cast<index_t>(index), MoveChoice::NONE, false)) {
             return true;
         }
