@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 #include "search/SearchParams.hpp"
 
@@ -30,7 +31,7 @@ constexpr Player playerAt(unsigned p) {
 // stability for the whole game.
 Evaluator::Evaluator(const SearchBoard& board)
     : m_openAxes(board.size(), 0), m_value(board.size(), 0), m_corner(board.size(), INVALID_INDEX),
-      m_cornerPenalty(board.size(), 0) {
+      m_cornerPenalty(board.size(), 0), m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = BombBaseValue + BombAreaValue * static_cast<int>(area * area);
     std::vector<index_t> playable;
@@ -65,6 +66,11 @@ Evaluator::Evaluator(const SearchBoard& board)
             m_cornerPenalty[n] = d % 2 == 1 ? CornerDiagonalPenalty : CornerLinePenalty;
         }
     }
+    for (index_t i : playable) {
+        if (m_value[i] != 0 || m_corner[i] != INVALID_INDEX) {
+            m_valued.push_back(i);
+        }
+    }
 }
 
 int Evaluator::evaluate(const SearchBoard& board, Player root) const {
@@ -73,24 +79,34 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
     return std::clamp(score, -HeuristicLimit + 1, HeuristicLimit - 1);
 }
 
-// Squares and frontier stone by stone, potential mobility at the free squares next to stones
-// (on a large map most squares are empty and far from any stone), then per
+// Frontier and potential mobility from the free squares next to stones (on a large map most
+// squares are empty and far from any stone), then the squares stone by stone, then per
 // player: stones by game stage, mobility and the stocks; in two-player endings the side to
 // move is favoured on an odd count of empties.
 int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     std::array<int, 9> stoneScore{};
     std::array<int, 9> potential{};
     unsigned stones = 0;
+    for (unsigned c = 1; c <= 8; ++c) {
+        stones += board.stonesOfColour(static_cast<Square>(c));
+    }
     unsigned inversions = 0;
-    board.forEachOccupied([&](index_t i) {
+    const std::uint32_t stamp = nextStamp();
+    board.forEachFreeNearOccupied(
+        [&](index_t i) { scanFreeSquare(board, i, stamp, potential.data(), stoneScore.data()); });
+    const auto addSquare = [&](index_t i) {
         const Square s = board.square(i);
         if (isStone(s)) {
-            ++stones;
-            stoneScore[static_cast<unsigned>(board.ownerOf(s))] += stoneValue(board, i);
+            stoneScore[static_cast<unsigned>(board.ownerOf(s))] += squareScore(board, i);
         }
-    });
-    board.forEachFreeNearOccupied(
-        [&](index_t i) { countPotentialMobility(board, i, potential.data()); });
+    };
+    // Only squares with a value of their own or a corner next to them add anything: the walk
+    // takes whichever of them and the occupied squares are fewer.
+    if (stones < m_valued.size()) {
+        board.forEachOccupied(addSquare);
+    } else {
+        std::for_each(m_valued.begin(), m_valued.end(), addSquare);
+    }
     for (index_t i : m_inversionSquares) {
         inversions += board.square(i) == Square::INVERSION;
     }
@@ -151,31 +167,30 @@ void Evaluator::expectInversions(unsigned players, unsigned open, int* stoneScor
     std::copy(expected.begin() + 1, expected.begin() + players + 1, stoneScore + 1);
 }
 
-// The square's value (a penalty while the corner next to it is empty) and the frontier
-// penalty when an empty square touches it.
-int Evaluator::stoneValue(const SearchBoard& board, index_t i) const {
+// The square's value, or a penalty while the corner next to it is empty.
+int Evaluator::squareScore(const SearchBoard& board, index_t i) const {
     const index_t corner = m_corner[i];
-    int value = m_value[i];
     if (corner != INVALID_INDEX && isOpen(board.square(corner))) {
-        value = m_cornerPenalty[i];
+        return m_cornerPenalty[i];
     }
-    for (unsigned d = 0; d < 8; ++d) {
-        const index_t n = board.neighbour(i, Direction(d));
-        if (n != INVALID_INDEX && isOpen(board.square(n))) {
-            return value + FrontierWeight;
-        }
-    }
-    return value;
+    return m_value[i];
 }
 
-// An empty square next to stones of a colour is a potential move of every player who does
-// not own that colour.
-void Evaluator::countPotentialMobility(const SearchBoard& board, index_t i, int* potential) {
+// A free square next to stones is a potential move of every player who does not own all of
+// them, and makes each of them a frontier stone (counted once per stone, by the stamp).
+void Evaluator::scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp,
+                               int* potential, int* stoneScore) const {
+    const bool open = isOpen(board.square(i));
     unsigned colours = 0;
-    for (unsigned d = 0; d < 8; ++d) {
-        const index_t n = board.neighbour(i, Direction(d));
-        if (n != INVALID_INDEX && isStone(board.square(n))) {
-            colours |= 1u << static_cast<unsigned>(board.square(n));
+    for (unsigned dirs = board.occupiedNeighbours(i); dirs != 0; dirs &= dirs - 1) {
+        const index_t n = board.neighbour(i, Direction(std::countr_zero(dirs)));
+        if (n == INVALID_INDEX || !isStone(board.square(n))) {
+            continue;
+        }
+        colours |= 1u << static_cast<unsigned>(board.square(n));
+        if (open && m_frontierStamp[n] != stamp) {
+            m_frontierStamp[n] = stamp;
+            stoneScore[static_cast<unsigned>(board.ownerOf(board.square(n)))] += FrontierWeight;
         }
     }
     if (colours == 0) {
@@ -185,6 +200,16 @@ void Evaluator::countPotentialMobility(const SearchBoard& board, index_t i, int*
         const unsigned own = 1u << static_cast<unsigned>(board.colourOf(playerAt(p)));
         potential[p] += (colours & ~own) != 0;
     }
+}
+
+// A fresh mark for the frontier stones of one evaluation; after the counter wraps round every
+// old mark is cleared.
+std::uint32_t Evaluator::nextStamp() const {
+    if (++m_stamp == 0) {
+        std::fill(m_frontierStamp.begin(), m_frontierStamp.end(), 0u);
+        m_stamp = 1;
+    }
+    return m_stamp;
 }
 
 // After the build phase only stones and bombs still count.

@@ -33,8 +33,10 @@ public:
 private:
     int buildPhaseScore(const SearchBoard& board, Player root) const;
     int bombPhaseScore(const SearchBoard& board, Player root) const;
-    int stoneValue(const SearchBoard& board, index_t i) const;
-    static void countPotentialMobility(const SearchBoard& board, index_t i, int* potential);
+    int squareScore(const SearchBoard& board, index_t i) const;
+    void scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp, int* potential,
+                        int* stoneScore) const;
+    std::uint32_t nextStamp() const;
     static void expectInversions(unsigned players, unsigned open, int* stoneScore);
     int stockValue(const SearchBoard& board, Player p) const;
     // The root player's score minus that of the strongest opponent still in the game.
@@ -43,6 +45,9 @@ private:
     // The inversion squares still open in the board the evaluator was made from: no square
     // becomes one later.
     std::vector<index_t> m_inversionSquares;
+    // The squares where a stone is worth something or pays a penalty: edges, corners and the
+    // squares next to corners.
+    std::vector<index_t> m_valued;
     std::vector<std::uint8_t> m_openAxes;
     std::vector<int> m_value;
     // For a square next to a corner: that corner and the value of a stone there while the
@@ -50,4 +55,8 @@ private:
     std::vector<index_t> m_corner;
     std::vector<int> m_cornerPenalty;
     int m_bombValue = 0;
+    // Scratch of the evaluation: the stamp of the last evaluation that found the stone on
+    // square i on the frontier.
+    mutable std::vector<std::uint32_t> m_frontierStamp;
+    mutable std::uint32_t m_stamp = 0;
 };

@@ -94,9 +94,11 @@ public:
     unsigned bombs(Player p) const { return m_s.bombs[static_cast<unsigned>(p)]; }
     unsigned overrides(Player p) const { return m_s.overrides[static_cast<unsigned>(p)]; }
     // Squares that are not holes.
-    unsigned nonHoles() const {
-        return m_s.nonHoles;
-    } // Calls visit(i) for every occupied square (a stone or an expansion square), in index order.
+    unsigned nonHoles() const { return m_s.nonHoles; }
+    // Bit d set when neighbour(i, d) may be occupied: exactly those on maps other than bitboard
+    // maps, which keep these masks for move generation; all eight on bitboard maps.
+    unsigned occupiedNeighbours(index_t i) const { return m_bitboards ? 0xFFu : m_adjacent[i]; }
+    // Calls visit(i) for every occupied square (a stone or an expansion square), in index order.
     template <typename Visit>
     void forEachOccupied(Visit&& visit) const;
     // Calls visit(i) for every free square (empty or special) that may border an occupied one:
