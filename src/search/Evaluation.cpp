@@ -85,7 +85,7 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
 // move is favoured on an odd count of empties.
 int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     std::array<int, 9> stoneScore{};
-    std::array<int, 9> potential{};
+    NearStones near;
     unsigned stones = 0;
     for (unsigned c = 1; c <= 8; ++c) {
         stones += board.stonesOfColour(static_cast<Square>(c));
@@ -93,7 +93,7 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     unsigned inversions = 0;
     const std::uint32_t stamp = nextStamp();
     board.forEachFreeNearOccupied(
-        [&](index_t i) { scanFreeSquare(board, i, stamp, potential.data(), stoneScore.data()); });
+        [&](index_t i) { scanFreeSquare(board, i, stamp, near, stoneScore.data()); });
     const auto addSquare = [&](index_t i) {
         const Square s = board.square(i);
         if (isStone(s)) {
@@ -121,8 +121,9 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
         if (board.isDisqualified(player)) {
             continue;
         }
-        const int mobility = twoPlayers ? MobilityWeight * static_cast<int>(board.mobility(player))
-                                        : PotentialMobilityWeight * potential[p];
+        const int mobility = twoPlayers
+                                 ? MobilityWeight * static_cast<int>(board.mobility(player))
+                                 : PotentialMobilityWeight * near.potentialMoves(board, player);
         score[p] = mobility + stockValue(board, player);
     }
     if (!twoPlayers && inversions > 0) {
@@ -179,7 +180,7 @@ int Evaluator::squareScore(const SearchBoard& board, index_t i) const {
 // A free square next to stones is a potential move of every player who does not own all of
 // them, and makes each of them a frontier stone (counted once per stone, by the stamp).
 void Evaluator::scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp,
-                               int* potential, int* stoneScore) const {
+                               NearStones& near, int* stoneScore) const {
     const bool open = isOpen(board.square(i));
     unsigned colours = 0;
     for (unsigned dirs = board.occupiedNeighbours(i); dirs != 0; dirs &= dirs - 1) {
@@ -196,10 +197,15 @@ void Evaluator::scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_
     if (colours == 0) {
         return;
     }
-    for (unsigned p = 1; p <= board.players(); ++p) {
-        const unsigned own = 1u << static_cast<unsigned>(board.colourOf(playerAt(p)));
-        potential[p] += (colours & ~own) != 0;
+    ++near.squares;
+    if ((colours & (colours - 1)) == 0) {
+        ++near.ofOneColour[std::countr_zero(colours)];
     }
+}
+
+// The free squares next to a stone that the player does not own.
+int Evaluator::NearStones::potentialMoves(const SearchBoard& board, Player p) const {
+    return squares - ofOneColour[static_cast<unsigned>(board.colourOf(p))];
 }
 
 // A fresh mark for the frontier stones of one evaluation; after the counter wraps round every

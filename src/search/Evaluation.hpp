@@ -3,6 +3,7 @@
 // once per game; each call then reads the position.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -31,10 +32,19 @@ public:
     unsigned openAxes(index_t i) const { return m_openAxes[i]; }
 
 private:
+    // The free squares next to stones: how many, and how many of them touch stones of only
+    // one colour (indexed by the colour).
+    struct NearStones {
+        int squares = 0;
+        std::array<int, 9> ofOneColour{};
+
+        int potentialMoves(const SearchBoard& board, Player p) const;
+    };
+
     int buildPhaseScore(const SearchBoard& board, Player root) const;
     int bombPhaseScore(const SearchBoard& board, Player root) const;
     int squareScore(const SearchBoard& board, index_t i) const;
-    void scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp, int* potential,
+    void scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp, NearStones& near,
                         int* stoneScore) const;
     std::uint32_t nextStamp() const;
     static void expectInversions(unsigned players, unsigned open, int* stoneScore);
