@@ -81,8 +81,9 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
 
 // Frontier and potential mobility from the free squares next to stones (on a large map most
 // squares are empty and far from any stone), then the squares stone by stone, then per
-// player: stones by game stage, mobility and the stocks; in two-player endings the side to
-// move is favoured on an odd count of empties.
+// player: stones by game stage, mobility, the stocks and, with three or more players, the
+// risk of being taken out; in two-player endings the side to move is favoured on an odd
+// count of empties.
 int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     std::array<int, 9> stoneScore{};
     NearStones near;
@@ -112,7 +113,8 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     }
     const bool twoPlayers = board.validPlayers() == 2;
     const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);
-    const int stage = static_cast<int>(std::min(stones, playable) * 256 / playable);
+    const int filled = static_cast<int>(std::min(stones, playable) * 256 / playable);
+    const int stage = twoPlayers ? filled : filled * filled / 256;
     const int stoneWeight = (StoneWeightEarly * (256 - stage) + StoneWeightLate * stage) / 256;
     std::array<int, 9> score{};
     for (unsigned p = 1; p <= board.players(); ++p) {
@@ -124,7 +126,7 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
         const int mobility = twoPlayers
                                  ? MobilityWeight * static_cast<int>(board.mobility(player))
                                  : PotentialMobilityWeight * near.potentialMoves(board, player);
-        score[p] = mobility + stockValue(board, player);
+        score[p] = mobility + stockValue(board, player) + survivalScore(board, player);
     }
     if (!twoPlayers && inversions > 0) {
         expectInversions(board.players(), inversions, stoneScore.data());
@@ -227,6 +229,16 @@ int Evaluator::bombPhaseScore(const SearchBoard& board, Player root) const {
                    m_bombValue * static_cast<int>(board.bombs(player));
     }
     return againstStrongest(board, root, score.data());
+}
+
+// With three or more players, a player with few stones may be taken out by the next few
+// captures and never come back.
+int Evaluator::survivalScore(const SearchBoard& board, Player p) {
+    const unsigned held = board.stones(p);
+    if (board.validPlayers() == 2 || held >= SurvivalStones) {
+        return 0;
+    }
+    return -SurvivalPenalty * static_cast<int>(SurvivalStones - held);
 }
 
 int Evaluator::stockValue(const SearchBoard& board, Player p) const {
