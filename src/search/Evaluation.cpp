@@ -126,7 +126,10 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
         const int mobility = twoPlayers
                                  ? MobilityWeight * static_cast<int>(board.mobility(player))
                                  : PotentialMobilityWeight * near.potentialMoves(board, player);
-        score[p] = mobility + stockValue(board, player) + survivalScore(board, player);
+        score[p] = mobility + stockValue(board, player);
+        if (!twoPlayers) {
+            score[p] += survivalScore(board.stones(player));
+        }
     }
     if (!twoPlayers && inversions > 0) {
         expectInversions(board.players(), inversions, stoneScore.data());
@@ -233,12 +236,8 @@ int Evaluator::bombPhaseScore(const SearchBoard& board, Player root) const {
 
 // With three or more players, a player with few stones may be taken out by the next few
 // captures and never come back.
-int Evaluator::survivalScore(const SearchBoard& board, Player p) {
-    const unsigned held = board.stones(p);
-    if (board.validPlayers() == 2 || held >= SurvivalStones) {
-        return 0;
-    }
-    return -SurvivalPenalty * static_cast<int>(SurvivalStones - held);
+int Evaluator::survivalScore(unsigned held) {
+    return held >= SurvivalStones ? 0 : -SurvivalPenalty * static_cast<int>(SurvivalStones - held);
 }
 
 int Evaluator::stockValue(const SearchBoard& board, Player p) const {

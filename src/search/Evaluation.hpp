@@ -49,7 +49,7 @@ private:
     std::uint32_t nextStamp() const;
     static void expectInversions(unsigned players, unsigned open, int* stoneScore);
     int stockValue(const SearchBoard& board, Player p) const;
-    static int survivalScore(const SearchBoard& board, Player p);
+    static int survivalScore(unsigned held);
     // The root player's score minus that of the strongest opponent still in the game.
     static int againstStrongest(const SearchBoard& board, Player root, const int* score);
 
