@@ -122,6 +122,7 @@ protected:
     void inversion();
     void swap_players(Player left, Player right);
     bool checkCapture(Player player, index_t index, bool apply);
+    bool nextToOtherStone(index_t index, Square boardPlayer) const;
     bool capturePath(index_t index, Direction direction, Square boardPlayer, bool apply,
                      std::vector<index_t>& captured) const;
     bool testPathBfs(index_t first_index, Square boardPlayer) const;

@@ -78,6 +78,9 @@ bool GameBoard::checkCapture(Player player, index_t index, bool apply) {
         return true;
     }
     const Square boardPlayer = ptob(player);
+    if (currentValue != Square::EXPANSION && !nextToOtherStone(index, boardPlayer)) {
+        return false;
+    }
     bool canCapture = false;
     std::vector<index_t> captured;
     for (const Direction d : AllDirections) {
@@ -95,6 +98,20 @@ bool GameBoard::checkCapture(Player player, index_t index, bool apply) {
     }
     set_square(index, boardPlayer);
     return true;
+}
+
+// Every capturing line starts on a neighbour that holds another colour or an expansion
+// square; most free squares have none, and the callers that look for any legal move ask every
+// square of the board.
+bool GameBoard::nextToOtherStone(index_t index, Square boardPlayer) const {
+    for (const Direction d : AllDirections) {
+        const index_t next = get_transition(index, d);
+        if (next != INVALID_INDEX && next != index && occupied(next) &&
+            squares[next] != boardPlayer) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // One straight line from `index`, following transitions. It captures when a run of occupied
