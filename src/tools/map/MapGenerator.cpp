@@ -54,6 +54,8 @@ private:
     End mirror(const End& e) const {
         return {m_width - 1 - e.x, m_height - 1 - e.y, (e.d + 4) % 8};
     }
+    // Ends numbered in board order: square by square, direction by direction.
+    std::size_t key(const End& e) const { return static_cast<std::size_t>(at(e.x, e.y) * 8 + e.d); }
     bool placeTransitions();
     std::string text() const;
 
@@ -170,24 +172,30 @@ std::vector<int> Draft::freeSquares() const {
 }
 
 // Pairs of point-symmetric squares first; an odd count ends on the centre square when there
-// is a free one, and else on any free square.
+// is a free one, and else on any free square. The free squares are listed once, in board
+// order, and each placed square leaves the list.
 bool Draft::placeSpecials(char square, unsigned count) {
+    std::vector<int> free = freeSquares();
+    const auto place = [&](int index) {
+        m_cells[index] = square;
+        free.erase(std::lower_bound(free.begin(), free.end(), index));
+    };
     while (count > 0) {
-        const auto free = freeSquares();
         if (free.empty()) {
             return false;
         }
         const int index = free[draw(static_cast<int>(free.size()))];
         const int other = mirror(index);
         if (count >= 2 && other != index && m_cells[other] == '0' && !m_reserved[other]) {
-            m_cells[index] = m_cells[other] = square;
+            place(index);
+            place(other);
             count -= 2;
             continue;
         }
         const int centre = static_cast<int>(m_cells.size()) / 2;
         const bool centreFree =
             mirror(centre) == centre && m_cells[centre] == '0' && !m_reserved[centre];
-        m_cells[centreFree && count % 2 == 1 ? centre : index] = square;
+        place(centreFree && count % 2 == 1 ? centre : index);
         --count;
     }
     return true;
@@ -226,16 +234,21 @@ std::vector<End> Draft::rimEnds(std::size_t& outward) const {
 bool Draft::placeTransitions() {
     std::size_t outward = 0;
     std::vector<End> ends = rimEnds(outward);
-    const auto take = [&ends, &outward](const End& e) {
-        const auto it = std::find(ends.begin(), ends.end(), e);
-        if (it - ends.begin() < static_cast<std::ptrdiff_t>(outward)) {
-            --outward;
-        }
-        ends.erase(it);
+    std::vector<bool> present(m_cells.size() * 8, false);
+    for (const End& e : ends) {
+        present[key(e)] = true;
+    }
+    // Both parts of `ends` are in board order, so an end is found by bisection in its part.
+    const auto take = [&](const End& e) {
+        const bool out = !inside(e.x + STEP_X[e.d], e.y + STEP_Y[e.d]);
+        const auto first = out ? ends.begin() : ends.begin() + static_cast<std::ptrdiff_t>(outward);
+        const auto last = out ? ends.begin() + static_cast<std::ptrdiff_t>(outward) : ends.end();
+        ends.erase(std::lower_bound(
+            first, last, e, [this](const End& a, const End& b) { return key(a) < key(b); }));
+        outward -= out ? 1 : 0;
+        present[key(e)] = false;
     };
-    const auto has = [&ends](const End& e) {
-        return std::find(ends.begin(), ends.end(), e) != ends.end();
-    };
+    const auto has = [&](const End& e) { return present[key(e)]; };
     unsigned placed = 0;
     for (unsigned attempt = 0; placed < m_options.transitions && ends.size() >= 2 &&
                                attempt < 20 * m_options.transitions + 20;
