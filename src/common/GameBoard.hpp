@@ -123,6 +123,12 @@ protected:
     void swap_players(Player left, Player right);
     bool checkCapture(Player player, index_t index, bool apply);
     bool nextToOtherStone(index_t index, Square boardPlayer) const;
+    // A square a line from `start` passes over: on the board, not the start itself, and
+    // holding another colour or an expansion square.
+    bool passesOver(index_t square, index_t start, Square boardPlayer) const {
+        return square != INVALID_INDEX && square != start && occupied(square) &&
+               squares[square] != boardPlayer;
+    }
     bool capturePath(index_t index, Direction direction, Square boardPlayer, bool apply,
                      std::vector<index_t>& captured) const;
     bool testPathBfs(index_t first_index, Square boardPlayer) const;

@@ -105,9 +105,7 @@ bool GameBoard::checkCapture(Player player, index_t index, bool apply) {
 // square of the board.
 bool GameBoard::nextToOtherStone(index_t index, Square boardPlayer) const {
     for (const Direction d : AllDirections) {
-        const index_t next = get_transition(index, d);
-        if (next != INVALID_INDEX && next != index && occupied(next) &&
-            squares[next] != boardPlayer) {
+        if (passesOver(get_transition(index, d), index, boardPlayer)) {
             return true;
         }
     }
@@ -128,8 +126,7 @@ bool GameBoard::capturePath(index_t index, Direction direction, Square boardPlay
         direction = next;
     };
     step();
-    while (index != INVALID_INDEX && index != first_index && occupied(index) &&
-           squares[index] != boardPlayer) {
+    while (passesOver(index, first_index, boardPlayer)) {
         ++count;
         if (apply) {
             captured.push_back(index);
@@ -194,8 +191,7 @@ bool GameBoard::testPathBfs(index_t first_index, Square boardPlayer) const {
     std::vector<CaptureItem> items;
     for (const Direction d : AllDirections) {
         const index_t next = get_transition(first_index, d);
-        if (next != INVALID_INDEX && next != first_index && occupied(next) &&
-            squares[next] != boardPlayer) {
+        if (passesOver(next, first_index, boardPlayer)) {
             items.push_back({next, get_nextdirection(first_index, d)});
         }
     }
