@@ -27,11 +27,7 @@ GameBoard::GameBoard(const Map& map)
         squares[i] = Square::NONE;
         set_square(i, tiles[i]);
     }
-    for (index_t i = 0; i < boardsize; ++i) {
-        for (const Direction d : AllDirections) {
-            set_transition(i, d, transition2index(i, d), getBackDirection(d));
-        }
-    }
+    linkGrid();
     for (const Transition& t : map.getTransitions()) {
         const index_t s = coords2index(static_cast<std::uint16_t>(t.m_xStart),
                                        static_cast<std::uint16_t>(t.m_yStart));
@@ -63,56 +59,29 @@ bool GameBoard::index2coords(index_t index, std::uint16_t& x, std::uint16_t& y) 
     return true;
 }
 
-// The plain grid step from `index` in `dir`: INVALID_INDEX when it leaves the board or lands
-// in a hole, so that walks need no edge tests of their own.
-index_t GameBoard::transition2index(index_t index, Direction dir) const {
-    const unsigned i = index;
-    const unsigned w = width;
-    const bool north = i < w;
-    const bool south = i >= boardsize - w;
-    const unsigned column = i % w;
-    const bool west = column == 0;
-    const bool east = column == w - 1;
-    bool leaves = false;
-    unsigned target = 0;
-    switch (dir) {
-    case Direction::N:
-        leaves = north;
-        target = i - w;
-        break;
-    case Direction::NE:
-        leaves = north || east;
-        target = i - w + 1;
-        break;
-    case Direction::E:
-        leaves = east;
-        target = i + 1;
-        break;
-    case Direction::SE:
-        leaves = south || east;
-        target = i + w + 1;
-        break;
-    case Direction::S:
-        leaves = south;
-        target = i + w;
-        break;
-    case Direction::SW:
-        leaves = south || west;
-        target = i + w - 1;
-        break;
-    case Direction::W:
-        leaves = west;
-        target = i - 1;
-        break;
-    case Direction::NW:
-        leaves = north || west;
-        target = i - w - 1;
-        break;
+// The plain grid steps: each entry lands on the neighbour in its direction, or on
+// INVALID_INDEX when the step leaves the board or lands in a hole, so that walks need no edge
+// tests of their own; a straight line goes on in the same direction. Squares off the rim skip
+// the edge tests here too.
+void GameBoard::linkGrid() {
+    static constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+    static constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+    const int w = width;
+    const int h = height;
+    std::size_t entry = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool inner = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
+            for (unsigned d = 0; d < 8; ++d, ++entry) {
+                const int nx = x + STEP_X[d];
+                const int ny = y + STEP_Y[d];
+                const bool on = inner || (nx >= 0 && ny >= 0 && nx < w && ny < h);
+                const auto target = static_cast<index_t>(on ? ny * w + nx : 0);
+                transitions[entry] = on && squares[target] != Square::NONE ? target : INVALID_INDEX;
+                next_transitions[entry] = static_cast<Direction>(d);
+            }
+        }
     }
-    if (leaves || squares[target] == Square::NONE) {
-        return INVALID_INDEX;
-    }
-    return static_cast<index_t>(target);
 }
 
 // The entry stores where the step lands and the direction a straight line goes on in there:

@@ -108,7 +108,7 @@ protected:
         return static_cast<std::size_t>(value);
     }
 
-    index_t transition2index(index_t index, Direction dir) const;
+    void linkGrid();
     std::size_t get_nplayers() const { return nplayers; }
     Square ptob(Player p) const { return ptob_map[idx(p)]; }
     Player btop(Square s) const { return btop_map[idx(s)]; }
