@@ -350,26 +350,38 @@ bool Map::readTransitions(std::istream& is) {
 }
 
 // Each transition that shares an end with an earlier one is reported once, against the earliest
-// such transition. The kept transitions lie on the map, so a table over all ends finds it.
+// such transition. The ends are sorted as (end, transition): the first of each run of equal
+// ends is the earliest transition there.
 bool Map::checkDuplicateEnds() const {
     constexpr std::size_t NO_TRANSITION = SIZE_MAX;
-    std::vector<std::size_t> firstAtEnd(std::size_t{8} * m_width * m_height, NO_TRANSITION);
     const auto endKey = [this](map_axis x, map_axis y, Direction d) {
         return (std::size_t{y} * m_width + x) * 8 + static_cast<std::size_t>(d);
     };
-    bool ok = true;
+    std::vector<std::pair<std::size_t, std::size_t>> ends;
+    ends.reserve(2 * m_transitions.size());
     for (std::size_t j = 0; j < m_transitions.size(); ++j) {
         const Transition& t = m_transitions[j];
-        const std::size_t startKey = endKey(t.m_xStart, t.m_yStart, t.m_dStart);
-        const std::size_t endKeyValue = endKey(t.m_xEnd, t.m_yEnd, t.m_dEnd);
-        const std::size_t earliest = std::min(firstAtEnd[startKey], firstAtEnd[endKeyValue]);
-        if (earliest != NO_TRANSITION) {
-            LOG(loggerMap, ERR) << "Duplicate transition endpoints: " << m_transitions[earliest]
-                                << " vs " << t;
+        ends.emplace_back(endKey(t.m_xStart, t.m_yStart, t.m_dStart), j);
+        ends.emplace_back(endKey(t.m_xEnd, t.m_yEnd, t.m_dEnd), j);
+    }
+    std::sort(ends.begin(), ends.end());
+    std::vector<std::size_t> earliest(m_transitions.size(), NO_TRANSITION);
+    std::size_t firstHere = NO_TRANSITION;
+    for (std::size_t k = 0; k < ends.size(); ++k) {
+        const auto [end, j] = ends[k];
+        if (k == 0 || end != ends[k - 1].first) {
+            firstHere = j;
+        } else if (j != firstHere) {
+            earliest[j] = std::min(earliest[j], firstHere);
+        }
+    }
+    bool ok = true;
+    for (std::size_t j = 0; j < m_transitions.size(); ++j) {
+        if (earliest[j] != NO_TRANSITION) {
+            LOG(loggerMap, ERR) << "Duplicate transition endpoints: " << m_transitions[earliest[j]]
+                                << " vs " << m_transitions[j];
             ok = false;
         }
-        firstAtEnd[startKey] = std::min(firstAtEnd[startKey], j);
-        firstAtEnd[endKeyValue] = std::min(firstAtEnd[endKeyValue], j);
     }
     return ok;
 }
