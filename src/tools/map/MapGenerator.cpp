@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <sstream>
@@ -24,6 +25,51 @@ struct End {
     int y;
     int d;
     bool operator==(const End&) const = default;
+};
+
+// The places 0 ... n-1 of a list that stays as it is, each still free or taken, as a Fenwick
+// tree of counts: the k-th free place is found, and a place taken, in logarithmic time, where
+// erasing from the list would move everything behind it.
+class FreePlaces {
+public:
+    explicit FreePlaces(std::size_t n) : m_tree(n + 1, 0), m_free(n) {
+        for (std::size_t i = 1; i <= n; ++i) {
+            ++m_tree[i];
+            const std::size_t parent = i + (i & (~i + 1));
+            if (parent <= n) {
+                m_tree[parent] += m_tree[i];
+            }
+        }
+        while (m_top * 2 <= n) {
+            m_top *= 2;
+        }
+    }
+
+    std::size_t size() const { return m_free; }
+
+    void take(std::size_t place) {
+        for (std::size_t i = place + 1; i < m_tree.size(); i += i & (~i + 1)) {
+            --m_tree[i];
+        }
+        --m_free;
+    }
+
+    // The place of the k-th free place counted from 0; k < size().
+    std::size_t nth(std::size_t k) const {
+        std::size_t place = 0;
+        for (std::size_t step = m_top; step > 0; step /= 2) {
+            if (place + step < m_tree.size() && m_tree[place + step] <= k) {
+                place += step;
+                k -= m_tree[place];
+            }
+        }
+        return place;
+    }
+
+private:
+    std::vector<std::uint32_t> m_tree;
+    std::size_t m_free;
+    std::size_t m_top = 1;
 };
 
 // A map under construction: one character per square, and the squares that must stay free
@@ -163,6 +209,7 @@ void Draft::placeHoles() {
 
 std::vector<int> Draft::freeSquares() const {
     std::vector<int> free;
+    free.reserve(m_cells.size());
     for (int index = 0; index < static_cast<int>(m_cells.size()); ++index) {
         if (!m_reserved[index] && m_cells[index] == '0') {
             free.push_back(index);
@@ -173,18 +220,21 @@ std::vector<int> Draft::freeSquares() const {
 
 // Pairs of point-symmetric squares first; an odd count ends on the centre square when there
 // is a free one, and else on any free square. The free squares are listed once, in board
-// order, and each placed square leaves the list.
+// order, and drawn from those not yet placed.
 bool Draft::placeSpecials(char square, unsigned count) {
-    std::vector<int> free = freeSquares();
+    const std::vector<int> free = freeSquares();
+    FreePlaces left(free.size());
     const auto place = [&](int index) {
         m_cells[index] = square;
-        free.erase(std::lower_bound(free.begin(), free.end(), index));
+        left.take(static_cast<std::size_t>(std::lower_bound(free.begin(), free.end(), index) -
+                                           free.begin()));
     };
     while (count > 0) {
-        if (free.empty()) {
+        if (left.size() == 0) {
             return false;
         }
-        const int index = free[draw(static_cast<int>(free.size()))];
+        const int index =
+            free[left.nth(static_cast<std::size_t>(draw(static_cast<int>(left.size()))))];
         const int other = mirror(index);
         if (count >= 2 && other != index && m_cells[other] == '0' && !m_reserved[other]) {
             place(index);
@@ -206,25 +256,26 @@ bool Draft::placeSpecials(char square, unsigned count) {
 // meant for (`outward` of them).
 std::vector<End> Draft::rimEnds(std::size_t& outward) const {
     std::vector<End> ends;
-    std::vector<End> inner;
-    for (int y = 0; y < m_height; ++y) {
-        for (int x = 0; x < m_width; ++x) {
-            if (m_cells[at(x, y)] == '-') {
-                continue;
-            }
-            for (int d = 0; d < 8; ++d) {
-                const int nx = x + STEP_X[d];
-                const int ny = y + STEP_Y[d];
-                if (!inside(nx, ny)) {
-                    ends.push_back({x, y, d});
-                } else if (m_cells[at(nx, ny)] == '-') {
-                    inner.push_back({x, y, d});
+    for (const bool facingOutside : {true, false}) {
+        for (int y = 0; y < m_height; ++y) {
+            for (int x = 0; x < m_width; ++x) {
+                if (m_cells[at(x, y)] == '-') {
+                    continue;
+                }
+                for (int d = 0; d < 8; ++d) {
+                    const int nx = x + STEP_X[d];
+                    const int ny = y + STEP_Y[d];
+                    const bool outside = !inside(nx, ny);
+                    if (facingOutside ? outside : !outside && m_cells[at(nx, ny)] == '-') {
+                        ends.push_back({x, y, d});
+                    }
                 }
             }
         }
+        if (facingOutside) {
+            outward = ends.size();
+        }
     }
-    outward = ends.size();
-    ends.insert(ends.end(), inner.begin(), inner.end());
     return ends;
 }
 
@@ -233,7 +284,9 @@ std::vector<End> Draft::rimEnds(std::size_t& outward) const {
 // facing holes only once those are used up.
 bool Draft::placeTransitions() {
     std::size_t outward = 0;
-    std::vector<End> ends = rimEnds(outward);
+    const std::vector<End> ends = rimEnds(outward);
+    const auto inner = ends.begin() + static_cast<std::ptrdiff_t>(outward);
+    FreePlaces left(ends.size());
     std::vector<bool> present(m_cells.size() * 8, false);
     for (const End& e : ends) {
         present[key(e)] = true;
@@ -241,21 +294,24 @@ bool Draft::placeTransitions() {
     // Both parts of `ends` are in board order, so an end is found by bisection in its part.
     const auto take = [&](const End& e) {
         const bool out = !inside(e.x + STEP_X[e.d], e.y + STEP_Y[e.d]);
-        const auto first = out ? ends.begin() : ends.begin() + static_cast<std::ptrdiff_t>(outward);
-        const auto last = out ? ends.begin() + static_cast<std::ptrdiff_t>(outward) : ends.end();
-        ends.erase(std::lower_bound(
-            first, last, e, [this](const End& a, const End& b) { return key(a) < key(b); }));
+        const auto at =
+            std::lower_bound(out ? ends.begin() : inner, out ? inner : ends.end(), e,
+                             [this](const End& a, const End& b) { return key(a) < key(b); });
+        left.take(static_cast<std::size_t>(at - ends.begin()));
         outward -= out ? 1 : 0;
         present[key(e)] = false;
     };
     const auto has = [&](const End& e) { return present[key(e)]; };
+    const auto drawEnd = [&](std::size_t pool) {
+        return ends[left.nth(static_cast<std::size_t>(draw(static_cast<int>(pool))))];
+    };
     unsigned placed = 0;
-    for (unsigned attempt = 0; placed < m_options.transitions && ends.size() >= 2 &&
+    for (unsigned attempt = 0; placed < m_options.transitions && left.size() >= 2 &&
                                attempt < 20 * m_options.transitions + 20;
          ++attempt) {
-        const std::size_t pool = outward >= 2 ? outward : ends.size();
-        const End a = ends[draw(static_cast<int>(pool))];
-        const End b = ends[draw(static_cast<int>(pool))];
+        const std::size_t pool = outward >= 2 ? outward : left.size();
+        const End a = drawEnd(pool);
+        const End b = drawEnd(pool);
         const End ma = mirror(a);
         const End mb = mirror(b);
         if (a == b) {
