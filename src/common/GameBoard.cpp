@@ -61,26 +61,30 @@ bool GameBoard::index2coords(index_t index, std::uint16_t& x, std::uint16_t& y) 
 
 // The plain grid steps: each entry lands on the neighbour in its direction, or on
 // INVALID_INDEX when the step leaves the board or lands in a hole, so that walks need no edge
-// tests of their own; a straight line goes on in the same direction. Squares off the rim skip
-// the edge tests here too.
+// tests of their own; a straight line goes on in the same direction. Squares off the rim step
+// by fixed offsets without edge tests.
 void GameBoard::linkGrid() {
     static constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
     static constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
     const int w = width;
     const int h = height;
-    std::size_t entry = 0;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
+    const int offset[8] = {-w, 1 - w, 1, w + 1, w, w - 1, -1, -w - 1};
+    for (int y = 0, i = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x, ++i) {
             const bool inner = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
-            for (unsigned d = 0; d < 8; ++d, ++entry) {
+            index_t* out = &transitions[static_cast<std::size_t>(i) * 8];
+            for (unsigned d = 0; d < 8; ++d) {
                 const int nx = x + STEP_X[d];
                 const int ny = y + STEP_Y[d];
                 const bool on = inner || (nx >= 0 && ny >= 0 && nx < w && ny < h);
-                const auto target = static_cast<index_t>(on ? ny * w + nx : 0);
-                transitions[entry] = on && squares[target] != Square::NONE ? target : INVALID_INDEX;
-                next_transitions[entry] = static_cast<Direction>(d);
+                const int target = inner ? i + offset[d] : ny * w + nx;
+                out[d] = on && squares[target] != Square::NONE ? static_cast<index_t>(target)
+                                                               : INVALID_INDEX;
             }
         }
+    }
+    for (std::size_t entry = 0; entry < std::size_t{boardsize} * 8; ++entry) {
+        next_transitions[entry] = static_cast<Direction>(entry % 8);
     }
 }
 

@@ -110,7 +110,7 @@ private:
     int m_width;
     int m_height;
     std::string m_cells;
-    std::vector<bool> m_reserved;
+    std::vector<std::uint8_t> m_reserved;
     std::vector<std::pair<End, End>> m_transitions;
 };
 
@@ -222,6 +222,9 @@ std::vector<int> Draft::freeSquares() const {
 // is a free one, and else on any free square. The free squares are listed once, in board
 // order, and drawn from those not yet placed.
 bool Draft::placeSpecials(char square, unsigned count) {
+    if (count == 0) {
+        return true;
+    }
     const std::vector<int> free = freeSquares();
     FreePlaces left(free.size());
     const auto place = [&](int index) {
