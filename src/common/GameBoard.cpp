@@ -61,8 +61,8 @@ bool GameBoard::index2coords(index_t index, std::uint16_t& x, std::uint16_t& y) 
 
 // The plain grid steps: each entry lands on the neighbour in its direction, or on
 // INVALID_INDEX when the step leaves the board or lands in a hole, so that walks need no edge
-// tests of their own; a straight line goes on in the same direction. Squares off the rim step
-// by fixed offsets without edge tests.
+// tests of their own; a straight line goes on in the same direction. Squares off the rim need
+// no edge tests.
 void GameBoard::linkGrid() {
     static constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
     static constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
@@ -73,18 +73,17 @@ void GameBoard::linkGrid() {
         for (int x = 0; x < w; ++x, ++i) {
             const bool inner = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
             index_t* out = &transitions[static_cast<std::size_t>(i) * 8];
+            Direction* next = &next_transitions[static_cast<std::size_t>(i) * 8];
             for (unsigned d = 0; d < 8; ++d) {
                 const int nx = x + STEP_X[d];
                 const int ny = y + STEP_Y[d];
                 const bool on = inner || (nx >= 0 && ny >= 0 && nx < w && ny < h);
-                const int target = inner ? i + offset[d] : ny * w + nx;
+                const int target = i + offset[d];
                 out[d] = on && squares[target] != Square::NONE ? static_cast<index_t>(target)
                                                                : INVALID_INDEX;
+                next[d] = static_cast<Direction>(d);
             }
         }
-    }
-    for (std::size_t entry = 0; entry < std::size_t{boardsize} * 8; ++entry) {
-        next_transitions[entry] = static_cast<Direction>(entry % 8);
     }
 }
 

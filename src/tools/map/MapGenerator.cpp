@@ -16,6 +16,31 @@ namespace {
 
 constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+// For each set of neighbours (bit d: the neighbour in direction d), whether they touch each
+// other in king steps in one chain; the empty set does not. Built once.
+constexpr std::array<bool, 256> ONE_CHAIN = [] {
+    const auto touch = [](int a, int b) {
+        const int dx = STEP_X[a] - STEP_X[b];
+        const int dy = STEP_Y[a] - STEP_Y[b];
+        return dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1;
+    };
+    std::array<bool, 256> table{};
+    for (unsigned set = 1; set < 256; ++set) {
+        unsigned reached = set & (~set + 1);
+        for (unsigned grown = 0; grown != reached;) {
+            grown = reached;
+            for (int a = 0; a < 8; ++a) {
+                for (int b = 0; b < 8; ++b) {
+                    if ((grown >> a & 1) && (set >> b & 1) && touch(a, b)) {
+                        reached |= 1u << b;
+                    }
+                }
+            }
+        }
+        table[set] = reached == set;
+    }
+    return table;
+}();
 // Attempts before the generator gives up on options that keep failing the final check.
 constexpr int MaxAttempts = 40;
 
@@ -152,36 +177,15 @@ void Draft::placeStartBlocks() {
 // other in one chain, so looking at the eight neighbours is enough; a square whose neighbours
 // fall apart into several groups is kept, even where the groups meet further away.
 bool Draft::canBecomeHole(int index) const {
-    std::array<std::pair<int, int>, 8> around{};
-    std::size_t count = 0;
+    unsigned around = 0;
     for (int d = 0; d < 8; ++d) {
         const int x = index % m_width + STEP_X[d];
         const int y = index / m_width + STEP_Y[d];
         if (inside(x, y) && m_cells[at(x, y)] != '-') {
-            around[count++] = {x, y};
+            around |= 1u << d;
         }
     }
-    if (count == 0) {
-        return false;
-    }
-    std::array<bool, 8> reached{};
-    std::array<std::size_t, 8> stack{};
-    std::size_t top = 0;
-    std::size_t seen = 1;
-    reached[0] = true;
-    stack[top++] = 0;
-    while (top > 0) {
-        const auto [x, y] = around[stack[--top]];
-        for (std::size_t j = 0; j < count; ++j) {
-            if (!reached[j] && std::abs(around[j].first - x) <= 1 &&
-                std::abs(around[j].second - y) <= 1) {
-                reached[j] = true;
-                ++seen;
-                stack[top++] = j;
-            }
-        }
-    }
-    return seen == count;
+    return ONE_CHAIN[around];
 }
 
 void Draft::placeHoles() {
