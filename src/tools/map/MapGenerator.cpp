@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <vector>
