@@ -64,8 +64,6 @@ bool GameBoard::index2coords(index_t index, std::uint16_t& x, std::uint16_t& y) 
 // tests of their own; a straight line goes on in the same direction. Squares off the rim need
 // no edge tests.
 void GameBoard::linkGrid() {
-    static constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-    static constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
     const int w = width;
     const int h = height;
     const int offset[8] = {-w, 1 - w, 1, w + 1, w, w - 1, -1, -w - 1};

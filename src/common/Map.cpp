@@ -111,10 +111,6 @@ std::istream& operator>>(std::istream& is, Direction& direction) {
 
 namespace {
 
-// The step of each direction, in Direction order.
-constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
-
 // Reads one header number; a value beyond 32 bits fails the stream.
 std::uint32_t readHeaderNumber(std::istream& is) {
     std::uint64_t value = 0;

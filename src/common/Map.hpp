@@ -42,6 +42,10 @@ enum class Direction : std::uint8_t {
     LAST = 7,
 };
 
+// The grid step of each direction, in Direction order: x grows to the east, y to the south.
+inline constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+inline constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+
 // The opposite direction: N <-> S, NE <-> SW, E <-> W, SE <-> NW.
 constexpr Direction getBackDirection(Direction d) {
     return static_cast<Direction>((static_cast<unsigned>(d) + 4) % 8);

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 // For each set of neighbours (bit d: the neighbour in direction d), whether they touch each
 // other in king steps in one chain; the empty set does not. Built once.
 constexpr std::array<bool, 256> ONE_CHAIN = [] {

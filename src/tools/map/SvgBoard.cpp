@@ -9,10 +9,6 @@
 
 namespace {
 
-// Step of each direction, in Direction order.
-constexpr int STEP_X[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-constexpr int STEP_Y[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
-
 // Player colours 1 ... 8, and the text colour that reads on each.
 constexpr const char* PLAYER_FILL[8] = {"#e53935", "#1e88e5", "#43a047", "#fdd835",
                                         "#26c6da", "#d81b60", "#fafafa", "#424242"};
