@@ -261,26 +261,25 @@ bool Draft::placeSpecials(char square, unsigned count) {
 // meant for (`outward` of them).
 std::vector<End> Draft::rimEnds(std::size_t& outward) const {
     std::vector<End> ends;
-    for (const bool facingOutside : {true, false}) {
-        for (int y = 0; y < m_height; ++y) {
-            for (int x = 0; x < m_width; ++x) {
-                if (m_cells[at(x, y)] == '-') {
-                    continue;
-                }
-                for (int d = 0; d < 8; ++d) {
-                    const int nx = x + STEP_X[d];
-                    const int ny = y + STEP_Y[d];
-                    const bool outside = !inside(nx, ny);
-                    if (facingOutside ? outside : !outside && m_cells[at(nx, ny)] == '-') {
-                        ends.push_back({x, y, d});
-                    }
+    std::vector<End> inner;
+    for (int y = 0; y < m_height; ++y) {
+        for (int x = 0; x < m_width; ++x) {
+            if (m_cells[at(x, y)] == '-') {
+                continue;
+            }
+            for (int d = 0; d < 8; ++d) {
+                const int nx = x + STEP_X[d];
+                const int ny = y + STEP_Y[d];
+                if (!inside(nx, ny)) {
+                    ends.push_back({x, y, d});
+                } else if (m_cells[at(nx, ny)] == '-') {
+                    inner.push_back({x, y, d});
                 }
             }
         }
-        if (facingOutside) {
-            outward = ends.size();
-        }
     }
+    outward = ends.size();
+    ends.insert(ends.end(), inner.begin(), inner.end());
     return ends;
 }
 
