@@ -1,5 +1,6 @@
 # Installing and packaging: every program the build defines (the REVERSI_PROGRAMS property that
-# reversi_add_program fills), the sample maps and the README; `cpack -G DEB` packs the same
+# reversi_add_program fills), their manual pages and bash completions, the sample maps and the
+# README; `cpack -G DEB` packs the same
 # tree into a Debian package.
 include(GNUInstallDirs)
 
@@ -8,6 +9,7 @@ install(TARGETS ${_reversi_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/maps/ DESTINATION ${CMAKE_INSTALL_DATADIR}/reversi/maps
         FILES_MATCHING PATTERN "*.map")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/reversi)
+include(${CMAKE_CURRENT_LIST_DIR}/ReversiManPages.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME reversi)
