@@ -47,14 +47,15 @@ std::string optionHeading(const OptionDoc& option) {
     return heading + (option.positional() && option.repeatable ? "..." : "");
 }
 
-// "[-l filename]", kept on one line; required options and positional words without brackets.
+// "[-l filename]", kept on one line; required options and positional words without brackets,
+// "..." after one that may be repeated (not taken for the end of a sentence).
 std::string synopsisItem(const OptionDoc& option) {
     std::string item = option.positional() ? italic(option.valueName) : bold(option.shortest());
     if (!option.positional() && !option.valueName.empty()) {
         item += " " + italic(option.valueName);
     }
-    item += option.repeatable ? "..." : "";
     item = option.required || option.positional() ? item : "[" + item + "]";
+    item += option.repeatable ? "...\\&" : "";
     std::string unbroken;
     for (const char c : item) {
         unbroken += c == ' ' ? std::string("\\ ") : std::string(1, c);
