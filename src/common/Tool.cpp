@@ -39,7 +39,6 @@ void Tool::declareOptions(const std::function<void(OPTA::ArgumentParser&)>& insp
     m_inspect = &inspect;
     init(1, argv);
     m_inspect = nullptr;
-    m_initOK = false;
 }
 
 // Help and version throw their text from the option's check, so they leave the parser like
