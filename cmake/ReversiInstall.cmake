@@ -1,6 +1,7 @@
 # Installing and packaging: every program the build defines (the REVERSI_PROGRAMS property that
-# reversi_add_program fills), the sample maps, the README and the pages of docs/ it links to;
-# `cpack -G DEB` packs the same tree into a Debian package.
+# reversi_add_program fills), their manual pages and bash completions, the sample maps, the
+# README and the pages of docs/ it links to; `cpack -G DEB` packs the same tree into a Debian
+# package.
 include(GNUInstallDirs)
 
 get_property(_reversi_programs GLOBAL PROPERTY REVERSI_PROGRAMS)
@@ -9,6 +10,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/maps/ DESTINATION ${CMAKE_INSTALL_DATADI
         FILES_MATCHING PATTERN "*.map")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/reversi)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/reversi/docs)
+include(${CMAKE_CURRENT_LIST_DIR}/ReversiManPages.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME reversi)

@@ -37,6 +37,8 @@ public:
     virtual bool takes_value() const;
     // The names as listed in the help text, e.g. "-l, --log".
     virtual std::string ident() const;
+    // The placeholder for the value, e.g. "filename"; empty for options without value.
+    virtual std::string value_name() const { return {}; }
     // Runs the callback; called on every occurrence.
     virtual void check();
 
@@ -48,6 +50,9 @@ public:
     bool matches(const std::string& name) const;
     bool can_set() const;
     const std::string& description() const { return m_description; }
+    // Every letter and every long name the option answers to, the first ones first.
+    const std::string& letters() const { return m_flags; }
+    const std::vector<std::string>& names() const { return m_names; }
     Argument& min(unsigned count);
     Argument& max(unsigned count);
     unsigned max() const { return m_max; }

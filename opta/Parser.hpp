@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "opta/ArgumentConstraint.hpp"
@@ -34,6 +35,9 @@ public:
     void parse(int argc, const char* const* argv);
     // The usage line followed by one section per non-empty set.
     std::string help();
+    // Every declared argument with the name of the set it is listed under, in the order of
+    // the help text; the pointers are valid until the next add().
+    std::vector<std::pair<std::string, const Argument*>> declared();
 
 private:
     using NextToken = std::function<std::optional<std::string>()>;

@@ -133,6 +133,7 @@ public:
     }
 
     bool takes_value() const override { return true; }
+    std::string value_name() const override { return m_valueName; }
 
     void set() override { throw std::logic_error("Calling set() on valued argument"); }
 

@@ -216,4 +216,37 @@ Basic options:
 )");
 }
 
+// The listing of declared arguments that manual pages and completions are written from: every
+// argument under its set, with all its letters and long names (aliases too), its value name
+// (none for switches) and its plain description, positional words included.
+TEST(OptaHelp, DeclaredListsEveryArgumentWithNamesAndValue) {
+    CommandLine line;
+    std::vector<std::string> listed;
+    std::string file;
+    OPTA::VariableArgument<std::string> fileArg(file, "Input files");
+    fileArg.valuename("FILE").min(0).max(0);
+    OPTA::ArgumentSet extra("Extra");
+    OPTA::Argument verbose("Be &verbose");
+    extra.add(fileArg).add(verbose.alias('V', "chatty"));
+    line.parser.add(extra);
+    for (const auto& [set, arg] : line.parser.declared()) {
+        std::string names;
+        for (const std::string& name : arg->names()) {
+            names += name + ",";
+        }
+        listed.push_back(set + "|" + arg->letters() + "|" + names + "|" + arg->value_name() + "|" +
+                         arg->description() + "|" + std::to_string(arg->takes_value()));
+    }
+    const std::vector<std::string> expected{
+        "Arguments|a|||Switch a|0",
+        "Arguments|b|bee,||Switch b|0",
+        "Arguments|l|log,|filename|Load log settings|1",
+        "Arguments|g|group,|number|Override the group ID|1",
+        "Arguments|p|port,|port number|Port to connect to|1",
+        "Extra|||FILE|Input files|1",
+        "Extra|vV|verbose,chatty,||Be verbose|0",
+    };
+    EXPECT_EQ(listed, expected);
+}
+
 } // namespace

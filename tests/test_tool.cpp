@@ -138,6 +138,29 @@ TEST(Tool, RunsOnlyAfterSuccessfulInit) {
     EXPECT_EQ(tool.runs, 1);
 }
 
+// The declarations reach the inspector without a command line being read: the program's own
+// option and the common ones, nothing on standard error, and the program not made runnable
+// (not even after a successful init); a later init reads its command line as usual.
+TEST(Tool, DeclareOptionsHandsOverTheDeclarationsWithoutParsing) {
+    CountingTool tool;
+    EXPECT_EQ(runTool(tool, {}), "init run ");
+    std::string idents;
+    std::ostringstream err;
+    std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
+    tool.declareOptions([&idents](OPTA::ArgumentParser& parser) {
+        for (const auto& [set, arg] : parser.declared()) {
+            idents += arg->ident() + ";";
+        }
+    });
+    std::cerr.rdbuf(saved);
+    EXPECT_EQ(idents, "-c, --count;-l, --log;--nocolor;-h, --help;-v, --version;");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_FALSE(tool.run());
+    EXPECT_EQ(runTool(tool, {"-c", "7"}), "init run ");
+    EXPECT_EQ(tool.things, 7);
+    EXPECT_EQ(tool.runs, 2);
+}
+
 // Colours are on only when standard output is a terminal and NO_COLOR is unset or empty;
 // --nocolor turns them off.
 TEST(Tool, ColoursOnlyOnATerminalUnlessRefused) {

@@ -150,10 +150,8 @@ Argument* ArgumentParser::lookup(const std::function<bool(const Argument&)>& mat
 
 std::string ArgumentParser::help() {
     std::size_t width = 0;
-    for (ArgumentSet& set : m_argSets) {
-        for (const Argument* arg : set.args()) {
-            width = std::max(width, arg->ident().size());
-        }
+    for (const auto& [set, arg] : declared()) {
+        width = std::max(width, arg->ident().size());
     }
     width += 2;
     std::string text = "Usage: ";
@@ -179,6 +177,16 @@ std::string ArgumentParser::help() {
         }
     }
     return text;
+}
+
+std::vector<std::pair<std::string, const Argument*>> ArgumentParser::declared() {
+    std::vector<std::pair<std::string, const Argument*>> found;
+    for (ArgumentSet& set : m_argSets) {
+        for (const Argument* arg : set.args()) {
+            found.emplace_back(set.name(), arg);
+        }
+    }
+    return found;
 }
 
 } // namespace OPTA

@@ -34,6 +34,13 @@ bool Tool::run() {
     return m_initOK && doRun();
 }
 
+void Tool::declareOptions(const std::function<void(OPTA::ArgumentParser&)>& inspect) {
+    static const char* const argv[] = {"reversi", nullptr};
+    m_inspect = &inspect;
+    init(1, argv);
+    m_inspect = nullptr;
+}
+
 // Help and version throw their text from the option's check, so they leave the parser like
 // an error does and options after them are not looked at.
 bool Tool::parseOptions(OPTA::ArgumentParser& parser) {
@@ -52,6 +59,10 @@ bool Tool::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::ArgumentSet toolArgs("Basic options");
     toolArgs.add(logSettings).add(noColor).add(help).add(version);
     parser.add(toolArgs);
+    if (m_inspect != nullptr) {
+        (*m_inspect)(parser);
+        return false;
+    }
     try {
         parser.parse(m_argc, m_argv);
     } catch (const OPTA::exception& e) {

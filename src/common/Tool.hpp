@@ -2,6 +2,8 @@
 // then runs the program's work.
 #pragma once
 
+#include <functional>
+
 #include "opta/Opta.hpp"
 
 // A program derives from Tool and implements doRun. To add options it overrides
@@ -20,6 +22,10 @@ public:
     bool init(int argc, const char* const* argv);
     // The program's work; false at once when init did not succeed.
     bool run();
+    // Declares the program's options as init does, but instead of reading a command line hands
+    // the parser to inspect, for listings such as manual pages and shell completions. The
+    // program stays uninitialised.
+    void declareOptions(const std::function<void(OPTA::ArgumentParser&)>& inspect);
 
 protected:
     virtual bool doRun() = 0;
@@ -31,4 +37,5 @@ private:
     bool m_initOK = false;
     int m_argc = 0;
     const char* const* m_argv = nullptr;
+    const std::function<void(OPTA::ArgumentParser&)>* m_inspect = nullptr;
 };
