@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include "arena/RecordSummary.hpp"
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
+#include "common/ServerAnnouncements.hpp"
 
 namespace {
 
@@ -56,19 +56,6 @@ void writeAll(int fd, const char* data, std::size_t size) {
         data += count;
         size -= static_cast<std::size_t>(count);
     }
-}
-
-// The number after `marker` at the end of `line`, 0 when there is none.
-unsigned numberAfter(const std::string& line, const std::string& marker) {
-    const auto at = line.find(marker);
-    unsigned value = 0;
-    if (at == std::string::npos) {
-        return 0;
-    }
-    const char* first = line.data() + at + marker.size();
-    const char* last = line.data() + line.size();
-    const auto [stop, error] = std::from_chars(first, last, value);
-    return error == std::errc() && stop == last ? value : 0;
 }
 
 std::string readFile(const std::string& path) {
@@ -206,8 +193,8 @@ void GameRun::readServerOutput() {
 
 void GameRun::onServerLine(const std::string& line) {
     if (m_port == 0) {
-        m_port = numberAfter(line, "Listening on port ");
-    } else if (numberAfter(line, " joined as player ") == m_joined + 1) {
+        m_port = announcedPort(line).value_or(0);
+    } else if (announcedPlayer(line) == m_joined + 1) {
         ++m_joined;
     }
 }
