@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <random>
 #include <set>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include "arena/Tournament.hpp"
+#include "common/FileIO.hpp"
 #include "common/Logging.hpp"
 #include "common/Map.hpp"
 
@@ -24,11 +24,6 @@ namespace {
 // billions of games or start thousands at once.
 constexpr unsigned MaxGamesPerMap = 1000000;
 constexpr unsigned MaxConcurrency = 256;
-
-LogPtr arenaLogger() {
-    static const LogPtr logger = Logging::getLogger("reversi.arena");
-    return logger;
-}
 
 std::string absolute(const std::string& path) {
     std::error_code error;
@@ -49,17 +44,11 @@ std::string selfPath() {
     return error ? "reversi-arena" : self.string();
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out.flush());
+// The text of a file that may be missing; empty then, which no parser accepts.
+std::string textOrNothing(const std::string& path) {
+    std::string text, reason;
+    readWholeFile(path, text, reason);
+    return text;
 }
 
 std::string gamesDirOf(const std::string& out) {
@@ -301,7 +290,7 @@ bool Arena::sortOutDone(std::vector<PlannedGame>& missing, std::vector<GameResul
     for (const PlannedGame& game : m_plan) {
         const std::string path = gameFile(m_settings.gamesDir, game.index, ".result");
         GameResult result;
-        if (parseGameResult(readFile(path), result) && result.status != GameStatus::Failed) {
+        if (parseGameResult(textOrNothing(path), result) && result.status != GameStatus::Failed) {
             if (!matchesPlan(result, game, m_players)) {
                 LOG(arenaLogger(), FATAL) << path << " is a game of another tournament; "
                                           << "give another --out folder";
@@ -409,8 +398,9 @@ bool Arena::emitJobs() {
     for (const PlannedGame& game : m_plan) {
         jobs << start << game.index << common.str() << '\n';
     }
-    if (!writeFile(m_jobsFile, jobs.str())) {
-        LOG(arenaLogger(), FATAL) << "Cannot write " << m_jobsFile;
+    std::string reason;
+    if (!writeFileAtomically(m_jobsFile, jobs.str(), reason)) {
+        LOG(arenaLogger(), FATAL) << "Cannot write " << m_jobsFile << ": " << reason;
         return false;
     }
     LOG(arenaLogger(), INFO) << "Wrote " << m_plan.size() << " jobs to " << m_jobsFile
@@ -428,7 +418,8 @@ bool Arena::collect() {
             continue;
         }
         GameResult result;
-        if (!parseGameResult(readFile(entry.path()), result) || !seen.insert(result.game).second) {
+        if (!parseGameResult(textOrNothing(entry.path()), result) ||
+            !seen.insert(result.game).second) {
             LOG(arenaLogger(), WARN) << "Ignoring the result file " << entry.path().string();
             continue;
         }
@@ -479,9 +470,10 @@ bool Arena::report(std::vector<GameResult> results, const std::string& dir,
     }
     std::cout << standings.formatTable(sprt) << std::flush;
     const fs::path folder(dir);
-    if (!writeFile(folder / "results.json", standings.formatJson(sprt)) ||
-        !writeFile(folder / "results.csv", standings.formatCsv())) {
-        LOG(arenaLogger(), ERR) << "Cannot write the results into " << dir;
+    std::string reason;
+    if (!writeFileAtomically(folder / "results.json", standings.formatJson(sprt), reason) ||
+        !writeFileAtomically(folder / "results.csv", standings.formatCsv(), reason)) {
+        LOG(arenaLogger(), ERR) << "Cannot write the results into " << dir << ": " << reason;
         return false;
     }
     return true;

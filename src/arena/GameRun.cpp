@@ -4,13 +4,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "arena/RecordSummary.hpp"
+#include "common/FileIO.hpp"
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
 #include "common/ServerAnnouncements.hpp"
@@ -58,27 +57,12 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Written under a temporary name and renamed, so that a result file is complete or absent.
-bool writeFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        if (!out.flush()) {
-            return false;
-        }
-    }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
-}
-
 } // namespace
+
+LogPtr arenaLogger() {
+    static const LogPtr logger = Logging::getLogger("reversi.arena");
+    return logger;
+}
 
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix) {
     char number[16];
@@ -311,8 +295,10 @@ void GameRun::finish(GameStatus status) {
     m_result.game = m_game.index;
     m_result.map = m_game.map;
     RecordSummary summary;
+    std::string record, reason;
     if (status == GameStatus::Finished &&
-        !readRecordSummary(readFile(file(".record")), m_game.seats.size(), summary)) {
+        (!readWholeFile(file(".record"), record, reason) ||
+         !readRecordSummary(record, m_game.seats.size(), summary))) {
         status = GameStatus::Failed;
     }
     m_result.status = status;
@@ -329,7 +315,9 @@ void GameRun::finish(GameStatus status) {
     }
     m_result.durationMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<milliseconds>(Clock::now() - m_started).count());
-    writeFileAtomically(file(".result"), formatGameResult(m_result));
+    if (!writeFileAtomically(file(".result"), formatGameResult(m_result), reason)) {
+        LOG(arenaLogger(), ERR) << "Cannot write " << file(".result") << ": " << reason;
+    }
     m_stage = Stage::Done;
 }
 

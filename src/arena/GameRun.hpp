@@ -11,6 +11,7 @@
 #include "arena/ChildProcess.hpp"
 #include "arena/GameResult.hpp"
 #include "arena/Plan.hpp"
+#include "common/Logging.hpp"
 
 using Clock = std::chrono::steady_clock;
 
@@ -23,6 +24,9 @@ struct GameSettings {
     std::uint32_t timelimit = 0;
     unsigned depthlimit = 0;
 };
+
+// The logger of the arena's own messages, "reversi.arena".
+LogPtr arenaLogger();
 
 // Where a game keeps its files: <dir>/<number>.record, .server.log, .seat<s>.log, .result.
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix);
