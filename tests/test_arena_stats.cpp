@@ -9,7 +9,8 @@
 
 #include "arena/Elo.hpp"
 #include "arena/GameResult.hpp"
-#include "arena/Plan.hpp"
+#include "arena/PlayerList.hpp"
+#include "arena/SeatPlan.hpp"
 #include "arena/RecordSummary.hpp"
 #include "arena/Sprt.hpp"
 #include "arena/Standings.hpp"

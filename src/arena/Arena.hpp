@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "arena/GameRun.hpp"
-#include "arena/Plan.hpp"
+#include "arena/PlayerList.hpp"
+#include "arena/SeatPlan.hpp"
 #include "arena/Standings.hpp"
 #include "common/Tool.hpp"
 
@@ -56,7 +57,7 @@ private:
     std::string m_serverPath;
 
     std::vector<PlayerEntry> m_players;
-    std::vector<PlannedGame> m_plan;
+    SeatPlan m_plan;
     // Per map: the bound on one game.
     std::vector<std::chrono::milliseconds> m_mapBounds;
     GameSettings m_settings;

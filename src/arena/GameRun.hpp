@@ -10,7 +10,8 @@
 
 #include "arena/ChildProcess.hpp"
 #include "arena/GameResult.hpp"
-#include "arena/Plan.hpp"
+#include "arena/PlayerList.hpp"
+#include "arena/SeatPlan.hpp"
 #include "common/Logging.hpp"
 
 using Clock = std::chrono::steady_clock;

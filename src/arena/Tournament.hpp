@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "arena/GameRun.hpp"
-#include "arena/Plan.hpp"
+#include "arena/SeatPlan.hpp"
 
 struct RunRequest {
-    std::vector<PlannedGame> games;
+    SeatPlan games;
     // Per game in `games`: the bound after which it counts as hung.
     std::vector<std::chrono::milliseconds> bounds;
     unsigned concurrency = 1;
