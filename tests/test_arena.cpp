@@ -226,3 +226,23 @@ TEST(Arena, SignalsLeaveNoProcessBehind) {
         EXPECT_NE(result.out.find("run again with the same --out"), std::string::npos);
     }
 }
+
+// Every mistake on the command line gets its own line before the arena gives up.
+TEST(Arena, EveryOptionMistakeIsReported) {
+    const auto run =
+        runProcess(programPath("reversi-arena"),
+                   {"--player", "bad name=x", "--player", "a=x", "--player", "a=y", "--sprt", "5,1",
+                    "--depthlimit", "300", "--single-game", "0", "--collect", "somewhere"},
+                   RunLimit);
+    EXPECT_EQ(run.exitStatus, 1);
+    for (const char* line :
+         {"Give at most one of --emit-jobs, --single-game and --collect\n",
+          "Games are numbered from 1\n",
+          "Invalid --sprt 5,1: give elo0,elo1[,alpha,beta] with elo0 < elo1 and error rates in "
+          "(0, 0.5]\n",
+          "Invalid --player bad name=x: give name=command with a name of letters, digits, _ - .\n",
+          "The player a is given with two different commands\n",
+          "The depth limit travels as one byte: give 0 to 255\n"}) {
+        EXPECT_NE(run.err.find(line), std::string::npos) << line << run.err;
+    }
+}

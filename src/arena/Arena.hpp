@@ -24,6 +24,13 @@ protected:
     bool doRun() override;
 
 private:
+    struct CommandLine;
+    // Checks of the parsed options; each mistake adds its message to `errors`.
+    void checkModes(const CommandLine& line, std::vector<std::string>& errors) const;
+    void readSprt(const CommandLine& line, std::vector<std::string>& errors);
+    void readPlayers(std::vector<std::string>& errors);
+    void checkLimits(const CommandLine& line, std::vector<std::string>& errors) const;
+
     // The plan and the settings from the options; false (logged) when a map cannot be read.
     bool prepare();
     bool runLive();
