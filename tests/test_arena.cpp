@@ -227,6 +227,37 @@ TEST(Arena, SignalsLeaveNoProcessBehind) {
     }
 }
 
+// A command the shell cannot find or run, or one that fails before it ever joins, stops the
+// whole run with one message that names the player and quotes what it said; no table, and no
+// files of the aborted games, so that a corrected run plays them.
+TEST(Arena, APlayerThatCannotStartStopsTheRun) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"bogus=no-such-player-program -p {port}",
+         "The player bogus cannot start (exit status 127): "},
+        {"unrunnable=/etc/passwd", "The player unrunnable cannot start (exit status 126): "},
+        {"broken=echo giving up >&2; exit 3",
+         "The player broken cannot start (exit status 3): giving up"},
+    };
+    for (const auto& [player, message] : cases) {
+        SCOPED_TRACE(player);
+        TempFolder dir;
+        const auto run =
+            runProcess(programPath("reversi-arena"),
+                       tournament(dir.file("out"), {"--player", bot(), "--player", player, "--map",
+                                                    mapPath("classic8x8.map"), "--games", "2"}),
+                       RunLimit);
+        EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
+        EXPECT_EQ(countOf(run.out, "cannot start"), 1u) << run.out;
+        const auto line = run.out.find("[FATAL]");
+        ASSERT_NE(line, std::string::npos) << run.out;
+        const std::string said = run.out.substr(line, run.out.find('\n', line) - line);
+        EXPECT_NE(said.find(message), std::string::npos) << said;
+        EXPECT_EQ(run.out.find("Games: "), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::exists(dir.file("out/games/0001.result")));
+        EXPECT_FALSE(fs::exists(dir.file("out/games/0002.result")));
+    }
+}
+
 // Every mistake on the command line gets its own line before the arena gives up.
 TEST(Arena, EveryOptionMistakeIsReported) {
     const auto run =

@@ -377,6 +377,9 @@ bool Arena::runLive() {
                        (own.ru_utime.tv_usec + own.ru_stime.tv_usec) / 1e6;
     LOG(arenaLogger(), INFO) << "Played " << results.size() - before << " games in " << wall
                              << " s; the arena itself used " << cpu << " s of CPU";
+    if (end == RunEnd::PlayerCannotStart) {
+        return false;
+    }
     const bool reported = report(results, m_out, sprt);
     if (end == RunEnd::Interrupted) {
         LOG(arenaLogger(), WARN) << "Stopped by signal " << interruptingSignal()

@@ -38,9 +38,15 @@ std::string gameFile(const std::string& gamesDir, unsigned game, const std::stri
 std::chrono::milliseconds gameBound(std::uint32_t timelimit, unsigned cells, unsigned players,
                                     unsigned overrides, unsigned bombs);
 
+// Per player entry: whether it has taken a seat in some game of the run. An entry that ends
+// before it ever took one is taken for a command that cannot start.
+using SeatedOnce = std::vector<bool>;
+
 class GameRun {
 public:
-    GameRun(const PlannedGame& game, const GameSettings& settings, std::chrono::milliseconds bound);
+    // `seated` holds one flag per player entry and outlives the run.
+    GameRun(const PlannedGame& game, const GameSettings& settings, std::chrono::milliseconds bound,
+            SeatedOnce& seated);
     ~GameRun();
     GameRun(const GameRun&) = delete;
     GameRun& operator=(const GameRun&) = delete;
@@ -56,8 +62,12 @@ public:
     void abort();
 
     const PlannedGame& game() const { return m_game; }
-    // Complete once advance() has returned true.
+    // Complete once advance() has returned true, unless startFailure() says why not.
     const GameResult& result() const { return m_result; }
+    // Once advance() has returned true: empty, or the message that a player cannot start (its
+    // shell gave up on the command, or it ended before its first seat ever); the game was
+    // aborted then and has no result.
+    const std::string& startFailure() const { return m_startFailure; }
 
 private:
     enum class Stage { Start, AwaitPort, Seating, Playing, Closing, Done };
@@ -67,6 +77,8 @@ private:
     void onServerLine(const std::string& line);
     void seatNext();
     void checkSeat();
+    bool cannotStart(ChildProcess& player) const;
+    void failStart(int status);
     bool standIn();
     void checkPlaying();
     void checkClosing();
@@ -76,6 +88,7 @@ private:
     PlannedGame m_game;
     const GameSettings& m_settings;
     std::chrono::milliseconds m_bound;
+    SeatedOnce& m_seated;
     Stage m_stage = Stage::Start;
     Clock::time_point m_started;
     Clock::time_point m_wakeAt;
@@ -94,4 +107,5 @@ private:
     // line to arrive before the arena stands in.
     Clock::time_point m_seatEnded{};
     GameResult m_result;
+    std::string m_startFailure;
 };
