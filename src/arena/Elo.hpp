@@ -16,8 +16,8 @@ struct PairCounts {
 };
 
 // What an estimate says. A score strictly between 0 and 1 gives a Value. A perfect score
-// (every outcome won) or a nil one (every outcome lost) has no finite estimate, only a bound:
-// the true difference lies Above or Below it. Without any outcome there is None.
+// (every outcome won) or a nil one (every outcome lost) has no finite estimate, only a bound
+// that it lies Above or Below. Without any outcome there is None.
 enum class EloKind : std::uint8_t { Value, Above, Below, None };
 
 // An Elo difference, or the bound it passes, and its 95 % interval. An end of the interval that

@@ -269,7 +269,7 @@ void GameRun::checkSeat() {
 // The shell's own statuses for a command it could not run (126 not executable, 127 not found),
 // or any failure of an entry that never took a seat: a player that ends by itself with status
 // 0 before joining is a quitter and gets disqualified like one.
-bool GameRun::cannotStart(ChildProcess& player) const {
+bool GameRun::cannotStart(const ChildProcess& player) const {
     const int status = player.exitStatus();
     return status == 126 || status == 127 || (status != 0 && !m_seated[m_game.seats[m_joined]]);
 }

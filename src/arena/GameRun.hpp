@@ -77,7 +77,7 @@ private:
     void onServerLine(const std::string& line);
     void seatNext();
     void checkSeat();
-    bool cannotStart(ChildProcess& player) const;
+    bool cannotStart(const ChildProcess& player) const;
     void failStart(int status);
     bool standIn();
     void checkPlaying();

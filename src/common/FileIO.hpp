@@ -12,5 +12,5 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& reas
 // whole new one: the text goes to a fresh temporary name in the same folder, is flushed to
 // the disk and renamed over the target. On failure the target is untouched, the temporary is
 // gone and `reason` says why. A target that exists but is no regular file (a folder, a
-// device) is refused rather than replaced.
+// device) is refused rather than replaced; a symbolic link to a file is replaced by the file.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& reason);
