@@ -18,32 +18,41 @@ if(REVERSI_SANITIZE)
     target_link_options(reversi_options INTERFACE ${_san})
 endif()
 
+# Stops the configuration when a dependency is not a target (yet): a misspelt or misordered
+# name would otherwise pass to the linker as a plain library name and fail far from its cause.
+function(reversi_require_targets owner)
+    foreach(_dep ${ARGN})
+        if(NOT TARGET ${_dep})
+            message(FATAL_ERROR "${owner} depends on ${_dep}, which is not a target defined before it")
+        endif()
+    endforeach()
+endfunction()
+
 # A static library made of every .cpp file in DIR, linked to the given dependencies.
 function(reversi_add_library name dir)
     file(GLOB _sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
+    if(NOT _sources)
+        message(FATAL_ERROR "${name}: ${dir} holds no .cpp files")
+    endif()
+    reversi_require_targets(${name} ${ARGN})
     add_library(${name} STATIC ${_sources})
     target_link_libraries(${name} PUBLIC reversi_options ${ARGN})
 endfunction()
 
 # A program in src/<dir>: main.cpp becomes the executable, every other source goes into
-# the library <dir>_lib ("tools/perft" gives tools_perft_lib). Folders that do not exist yet
-# are skipped, and so are dependencies that are not targets (yet).
+# the library <dir>_lib ("tools/perft" gives tools_perft_lib). A missing main.cpp or a
+# dependency that is not a target yet stops the configuration.
 function(reversi_add_program dir exe)
     set(_root ${PROJECT_SOURCE_DIR}/src/${dir})
     string(REPLACE "/" "_" _lib ${dir})
     if(NOT EXISTS ${_root}/main.cpp)
-        return()
+        message(FATAL_ERROR "${exe}: ${_root}/main.cpp does not exist")
     endif()
+    reversi_require_targets(${exe} ${ARGN})
     file(GLOB _sources CONFIGURE_DEPENDS ${_root}/*.cpp)
     list(REMOVE_ITEM _sources ${_root}/main.cpp)
-    set(_deps)
-    foreach(_dep ${ARGN})
-        if(TARGET ${_dep})
-            list(APPEND _deps ${_dep})
-        endif()
-    endforeach()
     add_library(${_lib}_lib STATIC ${_sources})
-    target_link_libraries(${_lib}_lib PUBLIC reversi_options ${_deps})
+    target_link_libraries(${_lib}_lib PUBLIC reversi_options ${ARGN})
     add_executable(${exe} ${_root}/main.cpp)
     target_link_libraries(${exe} PRIVATE ${_lib}_lib)
     set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAMS ${exe})

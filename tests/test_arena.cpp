@@ -5,7 +5,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -13,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/ScriptedProcess.hpp"
+#include "tests/support/TempFolder.hpp"
 #include "tests/support/TestPaths.hpp"
 
 using namespace std::chrono_literals;
@@ -22,27 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto RunLimit = 240s;
-
-// A temporary folder, removed with the object.
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "reversi-arena-test-XXXXXX").string();
-        path = mkdtemp(pattern.data()) != nullptr ? pattern : "";
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string bot() {
     return "bot=" + programPath("reversi-bot") + " -s {host} -p {port} --seed {seed}";
@@ -93,6 +72,10 @@ std::size_t survivors(const std::set<pid_t>& groups, const std::string& text) {
     std::size_t count = 0;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue; // not a process
+        }
         std::string stat = readFile((entry.path() / "stat").string());
         std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
         char state = 0;
@@ -113,19 +96,19 @@ std::size_t survivors(const std::set<pid_t>& groups, const std::string& text) {
 // Bots on the classic map and a four-player map; the job list run by a shell loop (GNU parallel
 // when installed) and collected gives the same table; a resumed run plays only what is missing.
 TEST(Arena, TournamentAddsUpAndEveryWayOfRunningItAgrees) {
-    TempDir dir;
+    TempFolder dir;
     const std::vector<std::string> setup{"--player", bot(),
                                          "--player", "other" + bot().substr(3),
                                          "--map",    mapPath("classic8x8.map"),
                                          "--map",    mapPath("transitions4p.map"),
                                          "--games",  "2"};
     const auto live =
-        runProcess(programPath("reversi-arena"), tournament(dir / "live", setup), RunLimit);
+        runProcess(programPath("reversi-arena"), tournament(dir.file("live"), setup), RunLimit);
     ASSERT_EQ(live.exitStatus, 0) << live.out << live.err;
     EXPECT_EQ(countOf(live.out, "\ngame "), 4u) << live.out;
     EXPECT_NE(live.out.find("Games: 4 (4 finished, 0 stopped as hung, 0 failed)"),
               std::string::npos);
-    const auto rows = readCsv(dir / "live/results.csv");
+    const auto rows = readCsv(dir.file("live/results.csv"));
     ASSERT_EQ(rows.size(), 2u);
     double wins = 0;
     for (const auto& [name, fields] : rows) {
@@ -139,59 +122,60 @@ TEST(Arena, TournamentAddsUpAndEveryWayOfRunningItAgrees) {
     }
     EXPECT_DOUBLE_EQ(wins, 4);
     for (int game = 1; game <= 4; ++game) {
-        EXPECT_TRUE(fs::exists(dir / ("live/games/000" + std::to_string(game) + ".record")));
+        EXPECT_TRUE(fs::exists(dir.file("live/games/000" + std::to_string(game) + ".record")));
     }
-    const std::string json = readFile(dir / "live/results.json");
+    const std::string json = readFile(dir.file("live/results.json"));
     EXPECT_NE(json.find("\"finished\": 4"), std::string::npos) << json;
 
     // Resume: the files of two games are gone, a changed one stays as it is.
-    for (const auto& entry : fs::directory_iterator(dir.path / "live/games")) {
+    for (const auto& entry : fs::directory_iterator(dir.path() / "live/games")) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("0002.", 0) == 0 || name.rfind("0003.", 0) == 0) {
             fs::remove(entry.path());
         }
     }
-    const std::string kept = dir / "live/games/0001.result";
+    const std::string kept = dir.file("live/games/0001.result");
     std::string changed = readFile(kept);
     changed.replace(changed.find("duration_ms "), 12, "duration_ms 9");
-    std::ofstream(kept) << changed;
+    writeFile(kept, changed);
     const auto resumed =
-        runProcess(programPath("reversi-arena"), tournament(dir / "live", setup), RunLimit);
+        runProcess(programPath("reversi-arena"), tournament(dir.file("live"), setup), RunLimit);
     ASSERT_EQ(resumed.exitStatus, 0) << resumed.out << resumed.err;
     EXPECT_TRUE(
-        hasLogLine(resumed.out, "INFO", "Playing 2 of 4 games (seed 11) into " + dir / "live"));
+        hasLogLine(resumed.out, "INFO", "Playing 2 of 4 games (seed 11) into " + dir.file("live")));
     EXPECT_EQ(countOf(resumed.out, "\ngame "), 2u);
     EXPECT_EQ(readFile(kept), changed);
     EXPECT_EQ(tableOf(resumed.out), tableOf(live.out));
 
     // The same tournament as jobs, run by the shell, then collected.
-    auto emitArgs = tournament(dir / "jobs", setup);
-    emitArgs.insert(emitArgs.end(), {"--emit-jobs", dir / "jobs.txt"});
-    fs::remove_all(dir / "jobs");
+    auto emitArgs = tournament(dir.file("jobs"), setup);
+    emitArgs.insert(emitArgs.end(), {"--emit-jobs", dir.file("jobs.txt")});
+    fs::remove_all(dir.file("jobs"));
     ASSERT_EQ(runProcess(programPath("reversi-arena"), emitArgs, RunLimit).exitStatus, 0);
-    EXPECT_EQ(countOf(readFile(dir / "jobs.txt"), "--single-game "), 4u);
+    EXPECT_EQ(countOf(readFile(dir.file("jobs.txt")), "--single-game "), 4u);
     const std::string runner = "if command -v parallel >/dev/null; then parallel -j2 < \"$1\"; "
                                "else while IFS= read -r job; do sh -c \"$job\" || exit 1; done "
                                "< \"$1\"; fi";
-    const auto jobs = runProcess("/bin/bash", {"-c", runner, "jobs", dir / "jobs.txt"}, RunLimit);
+    const auto jobs =
+        runProcess("/bin/bash", {"-c", runner, "jobs", dir.file("jobs.txt")}, RunLimit);
     ASSERT_EQ(jobs.exitStatus, 0) << jobs.out << jobs.err;
     const auto collected =
-        runProcess(programPath("reversi-arena"), {"--collect", dir / "jobs"}, RunLimit);
+        runProcess(programPath("reversi-arena"), {"--collect", dir.file("jobs")}, RunLimit);
     ASSERT_EQ(collected.exitStatus, 0) << collected.out << collected.err;
     EXPECT_EQ(tableOf(collected.out), tableOf(live.out));
-    EXPECT_EQ(readFile(dir / "jobs/results.csv"), readFile(dir / "live/results.csv"));
+    EXPECT_EQ(readFile(dir.file("jobs/results.csv")), readFile(dir.file("live/results.csv")));
 }
 
 TEST(Arena, MisbehavingPlayersAreCountedUnderTheirCause) {
-    TempDir dir;
+    TempFolder dir;
     const auto run = runProcess(
         programPath("reversi-arena"),
-        tournament(dir / "out",
+        tournament(dir.file("out"),
                    {"--player", bot(), "--player", Illegal, "--player", Silent, "--player", Quitter,
                     "--map", mapPath("transitions4p.map"), "--games", "4", "--timelimit", "300"}),
         RunLimit);
     ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
-    const auto rows = readCsv(dir / "out/results.csv");
+    const auto rows = readCsv(dir.file("out/results.csv"));
     // games, then dq_time, dq_illegal, dq_disconnect, dq_other at fields 4 to 7.
     const std::map<std::string, std::string> expected{
         {"bot", "0000"}, {"illegal", "0400"}, {"silent", "4000"}, {"quitter", "0040"}};
@@ -211,14 +195,14 @@ TEST(Arena, MisbehavingPlayersAreCountedUnderTheirCause) {
 TEST(Arena, SignalsLeaveNoProcessBehind) {
     for (const auto& [signal, wholeGroup] : {std::pair{SIGINT, true}, std::pair{SIGTERM, false}}) {
         SCOPED_TRACE(signal);
-        TempDir dir;
-        const std::string pids = dir / "pids";
+        TempFolder dir;
+        const std::string pids = dir.file("pids");
         const std::string silent = "echo $$ >> " + pids + "; " + Silent.substr(7);
         ProcessOptions options;
         options.ownProcessGroup = true;
         ScriptedProcess arena(
             programPath("reversi-arena"),
-            tournament(dir / "out",
+            tournament(dir.file("out"),
                        {"--player", "a=" + silent, "--player", "b=" + silent, "--map",
                         mapPath("classic8x8.map"), "--games", "4", "--timelimit", "0"}),
             options);
@@ -236,9 +220,60 @@ TEST(Arena, SignalsLeaveNoProcessBehind) {
         EXPECT_FALSE(result.timedOut);
         EXPECT_EQ(result.exitStatus, 1) << result.out << result.err;
         EXPECT_FALSE(result.leftProcessesBehind);
-        EXPECT_EQ(survivors(groups, dir.path.string()), 0u);
+        EXPECT_EQ(survivors(groups, dir.path().string()), 0u);
         // The interrupted games left no files, so a rerun plays them.
-        EXPECT_FALSE(fs::exists(dir / "out/games/0001.record"));
+        EXPECT_FALSE(fs::exists(dir.file("out/games/0001.record")));
         EXPECT_NE(result.out.find("run again with the same --out"), std::string::npos);
+    }
+}
+
+// A command the shell cannot find or run, or one that fails before it ever joins, stops the
+// whole run with one message that names the player and quotes what it said; no table, and no
+// files of the aborted games, so that a corrected run plays them.
+TEST(Arena, APlayerThatCannotStartStopsTheRun) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"bogus=no-such-player-program -p {port}",
+         "The player bogus cannot start (exit status 127): "},
+        {"unrunnable=/etc/passwd", "The player unrunnable cannot start (exit status 126): "},
+        {"broken=echo giving up >&2; exit 3",
+         "The player broken cannot start (exit status 3): giving up"},
+    };
+    for (const auto& [player, message] : cases) {
+        SCOPED_TRACE(player);
+        TempFolder dir;
+        const auto run =
+            runProcess(programPath("reversi-arena"),
+                       tournament(dir.file("out"), {"--player", bot(), "--player", player, "--map",
+                                                    mapPath("classic8x8.map"), "--games", "2"}),
+                       RunLimit);
+        EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
+        EXPECT_EQ(countOf(run.out, "cannot start"), 1u) << run.out;
+        const auto line = run.out.find("[FATAL]");
+        ASSERT_NE(line, std::string::npos) << run.out;
+        const std::string said = run.out.substr(line, run.out.find('\n', line) - line);
+        EXPECT_NE(said.find(message), std::string::npos) << said;
+        EXPECT_EQ(run.out.find("Games: "), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::exists(dir.file("out/games/0001.result")));
+        EXPECT_FALSE(fs::exists(dir.file("out/games/0002.result")));
+    }
+}
+
+// Every mistake on the command line gets its own line before the arena gives up.
+TEST(Arena, EveryOptionMistakeIsReported) {
+    const auto run =
+        runProcess(programPath("reversi-arena"),
+                   {"--player", "bad name=x", "--player", "a=x", "--player", "a=y", "--sprt", "5,1",
+                    "--depthlimit", "300", "--single-game", "0", "--collect", "somewhere"},
+                   RunLimit);
+    EXPECT_EQ(run.exitStatus, 1);
+    for (const char* line :
+         {"Give at most one of --emit-jobs, --single-game and --collect\n",
+          "Games are numbered from 1\n",
+          "Invalid --sprt 5,1: give elo0,elo1[,alpha,beta] with elo0 < elo1 and error rates in "
+          "(0, 0.5]\n",
+          "Invalid --player bad name=x: give name=command with a name of letters, digits, _ - .\n",
+          "The player a is given with two different commands\n",
+          "The depth limit travels as one byte: give 0 to 255\n"}) {
+        EXPECT_NE(run.err.find(line), std::string::npos) << line << run.err;
     }
 }

@@ -9,8 +9,9 @@
 
 #include "arena/Elo.hpp"
 #include "arena/GameResult.hpp"
-#include "arena/Plan.hpp"
+#include "arena/PlayerList.hpp"
 #include "arena/RecordSummary.hpp"
+#include "arena/SeatPlan.hpp"
 #include "arena/Sprt.hpp"
 #include "arena/Standings.hpp"
 
@@ -55,17 +56,34 @@ TEST(ArenaStatistics, EloAndIntervalFromFixedCounts) {
     // 60-40-0: s = 0.6, se = sqrt(0.24 / 100), s +- 1.96 se = 0.504 ... 0.696.
     const auto sixty = estimateElo({60, 0, 40});
     EXPECT_NEAR(sixty.elo, 70.4, 0.1);
-    EXPECT_NEAR(sixty.low, eloFromScore(0.6 - 1.959964 * std::sqrt(0.0024)), 0.01);
-    EXPECT_NEAR(sixty.high, eloFromScore(0.6 + 1.959964 * std::sqrt(0.0024)), 0.01);
-    EXPECT_NEAR(sixty.low, 2.8, 0.1);
-    EXPECT_NEAR(sixty.high, 143.9, 0.1);
+    ASSERT_EQ(sixty.kind, EloKind::Value);
+    ASSERT_TRUE(sixty.low && sixty.high);
+    EXPECT_NEAR(*sixty.low, eloFromScore(0.6 - 1.959964 * std::sqrt(0.0024)), 0.01);
+    EXPECT_NEAR(*sixty.high, eloFromScore(0.6 + 1.959964 * std::sqrt(0.0024)), 0.01);
+    EXPECT_NEAR(*sixty.low, 2.8, 0.1);
+    EXPECT_NEAR(*sixty.high, 143.9, 0.1);
     // Draws count half and narrow the interval; even results are 0 and symmetric.
     const auto drawn = estimateElo({30, 40, 30});
     EXPECT_NEAR(drawn.elo, 0, 1e-9);
-    EXPECT_NEAR(drawn.low, -drawn.high, 1e-9);
-    EXPECT_LT(drawn.high, estimateElo({50, 0, 50}).high);
-    EXPECT_TRUE(std::isinf(estimateElo({10, 0, 0}).elo));
-    EXPECT_TRUE(std::isinf(estimateElo({}).high));
+    EXPECT_NEAR(drawn.low.value(), -drawn.high.value(), 1e-9);
+    EXPECT_LT(drawn.high.value(), estimateElo({50, 0, 50}).high.value());
+    // A perfect score is a bound, the Elo of 3.5 wins in 4, with an interval open above; a
+    // nil score mirrors it; with few outcomes both ends reach a score of 0 or 1 and stay open.
+    const auto perfect = estimateElo({4, 0, 0});
+    EXPECT_EQ(perfect.kind, EloKind::Above);
+    EXPECT_NEAR(perfect.elo, 338.0, 0.05);
+    EXPECT_NEAR(perfect.low.value(), estimateElo({3.5, 0, 0.5}).low.value(), 1e-9);
+    EXPECT_FALSE(perfect.high);
+    const auto nil = estimateElo({0, 0, 4});
+    EXPECT_EQ(nil.kind, EloKind::Below);
+    EXPECT_NEAR(nil.elo, -perfect.elo, 1e-9);
+    EXPECT_NEAR(nil.high.value(), -perfect.low.value(), 1e-9);
+    EXPECT_FALSE(nil.low);
+    const auto even = estimateElo({1, 0, 1});
+    EXPECT_EQ(even.kind, EloKind::Value);
+    EXPECT_FALSE(even.low || even.high);
+    EXPECT_EQ(estimateElo({1, 0, 0}).elo, 0);
+    EXPECT_EQ(estimateElo({}).kind, EloKind::None);
 }
 
 TEST(ArenaStatistics, SprtDecidesStreamsOfKnownStrength) {
@@ -162,12 +180,34 @@ TEST(ArenaStandings, RanksWinsSharesAndPairsFromFixedGames) {
     const std::string table = standings.formatTable(std::nullopt);
     EXPECT_NE(table.find("Games: 3 (2 finished, 1 stopped as hung, 0 failed)"), std::string::npos)
         << table;
-    // Winning every pair is an infinite difference, which JSON writes as null.
-    Standings sweep;
-    sweep.add(
-        finishedGame(1, {{"ai", 40, DisqualifyCause::None}, {"bot", 24, DisqualifyCause::None}}));
-    EXPECT_NE(sweep.formatJson(std::nullopt).find("\"elo\": null"), std::string::npos);
     EXPECT_EQ(standings.formatCsv().find("player,games,wins"), 0u);
+    // Winning every pair has no finite Elo: every output shows a bound and no infinity.
+    Standings sweep;
+    for (unsigned game = 1; game <= 4; ++game) {
+        sweep.add(finishedGame(
+            game, {{"ai", 40, DisqualifyCause::None}, {"bot", 24, DisqualifyCause::None}}));
+    }
+    const std::string sweptTable = sweep.formatTable(std::nullopt);
+    const std::string sweptJson = sweep.formatJson(std::nullopt);
+    const std::string sweptCsv = sweep.formatCsv();
+    EXPECT_NE(sweptTable.find("         0  > +338.0  [+35.5, open]\n"), std::string::npos)
+        << sweptTable;
+    EXPECT_NE(sweptTable.find("         0  < -338.0  [open, -35.5]\n"), std::string::npos)
+        << sweptTable;
+    EXPECT_NE(sweptJson.find("\"elo\": null, \"elo_above\": 338.0, \"elo_low\": 35.5, "
+                             "\"elo_high\": null"),
+              std::string::npos)
+        << sweptJson;
+    EXPECT_NE(sweptJson.find("\"elo\": null, \"elo_below\": -338.0, \"elo_low\": null, "
+                             "\"elo_high\": -35.5"),
+              std::string::npos)
+        << sweptJson;
+    EXPECT_NE(sweptCsv.find(",>338.0,35.5,,"), std::string::npos) << sweptCsv;
+    EXPECT_NE(sweptCsv.find(",<-338.0,,-35.5,"), std::string::npos) << sweptCsv;
+    for (const std::string* text : {&sweptTable, &sweptJson, &sweptCsv}) {
+        EXPECT_EQ(text->find("inf"), std::string::npos) << *text;
+        EXPECT_EQ(text->find("Inf"), std::string::npos) << *text;
+    }
 }
 
 TEST(ArenaFiles, ResultFilesRoundTripAndBrokenOnesAreRefused) {

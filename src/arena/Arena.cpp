@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <random>
 #include <set>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include "arena/Tournament.hpp"
+#include "common/FileIO.hpp"
 #include "common/Logging.hpp"
 #include "common/Map.hpp"
 
@@ -24,11 +24,6 @@ namespace {
 // billions of games or start thousands at once.
 constexpr unsigned MaxGamesPerMap = 1000000;
 constexpr unsigned MaxConcurrency = 256;
-
-LogPtr arenaLogger() {
-    static const LogPtr logger = Logging::getLogger("reversi.arena");
-    return logger;
-}
 
 std::string absolute(const std::string& path) {
     std::error_code error;
@@ -49,17 +44,11 @@ std::string selfPath() {
     return error ? "reversi-arena" : self.string();
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out.flush());
+// The text of a file that may be missing; empty then, which no parser accepts.
+std::string textOrNothing(const std::string& path) {
+    std::string text, reason;
+    readWholeFile(path, text, reason);
+    return text;
 }
 
 std::string gamesDirOf(const std::string& out) {
@@ -125,44 +114,57 @@ bool matchesPlan(const GameResult& result, const PlannedGame& game,
 
 } // namespace
 
-bool Arena::parseOptions(OPTA::ArgumentParser& parser) {
+// The arena's options, each bound to the field of the Arena it fills; the repeatable ones
+// collect their values through a slot of their own.
+struct Arena::CommandLine {
+    explicit CommandLine(Arena& arena);
+    void addTo(OPTA::ArgumentParser& parser);
+
     std::string playerSlot, mapSlot;
-    auto player = listOption(playerSlot, m_playerOptions,
-                             "A player: a name and the shell command that starts it, "
-                             "{host} {port} {seed} {seat} replaced (repeatable)",
-                             0, "player", "name=command");
-    auto map = listOption(mapSlot, m_maps, "A map to play on (repeatable)", 'm', "map", "file");
-    OPTA::VariableArgument<unsigned> games(m_games, "Games per map (default 10)", 'g', "games");
+    OPTA::VariableArgument<std::string> player, map;
+    OPTA::VariableArgument<unsigned> games;
+    OPTA::VariableArgument<std::uint32_t> timelimit;
+    OPTA::VariableArgument<unsigned> depthlimit, concurrency;
+    OPTA::VariableArgument<std::string> out;
+    OPTA::VariableArgument<std::uint32_t> seed;
+    OPTA::VariableArgument<std::string> sprt, jobs;
+    OPTA::VariableArgument<unsigned> single;
+    OPTA::VariableArgument<std::string> collectDir, server;
+};
+
+Arena::CommandLine::CommandLine(Arena& arena)
+    : player(listOption(playerSlot, arena.m_playerOptions,
+                        "A player: a name and the shell command that starts it, "
+                        "{host} {port} {seed} {seat} replaced (repeatable)",
+                        0, "player", "name=command")),
+      map(listOption(mapSlot, arena.m_maps, "A map to play on (repeatable)", 'm', "map", "file")),
+      games(arena.m_games, "Games per map (default 10)", 'g', "games"),
+      timelimit(arena.m_timelimit, "Milliseconds per move (default 1000, 0 for none)", 't',
+                "timelimit"),
+      depthlimit(arena.m_depthlimit, "Depth limit sent to the players", 'd', "depthlimit"),
+      concurrency(arena.m_concurrency, "Games at a time (default: the number of cores)", 'j',
+                  "concurrency"),
+      out(arena.m_out, "Folder for records, logs and results (default arena-results)", 'o', "out"),
+      seed(arena.m_seed, "Seed for the players' {seed}", 's', "seed"),
+      sprt(arena.m_sprtText, "Stop when a sequential test decides between two players", "sprt"),
+      jobs(arena.m_jobsFile, "Write one shell command per game to a file", "emit-jobs"),
+      single(arena.m_singleGame, "Play only game k of the tournament", "single-game"),
+      collectDir(arena.m_collectDir, "Build the results from the files in a folder", "collect"),
+      server(arena.m_serverPath, "The reversi-server program", "server") {
     games.valuename("n");
-    OPTA::VariableArgument<std::uint32_t> timelimit(
-        m_timelimit, "Milliseconds per move (default 1000, 0 for none)", 't', "timelimit");
     timelimit.valuename("ms");
-    OPTA::VariableArgument<unsigned> depthlimit(m_depthlimit, "Depth limit sent to the players",
-                                                'd', "depthlimit");
     depthlimit.valuename("n");
-    OPTA::VariableArgument<unsigned> concurrency(
-        m_concurrency, "Games at a time (default: the number of cores)", 'j', "concurrency");
     concurrency.valuename("n");
-    OPTA::VariableArgument<std::string> out(
-        m_out, "Folder for records, logs and results (default arena-results)", 'o', "out");
     out.valuename("dir");
-    OPTA::VariableArgument<std::uint32_t> seed(m_seed, "Seed for the players' {seed}", 's', "seed");
     seed.valuename("n");
-    OPTA::VariableArgument<std::string> sprt(
-        m_sprtText, "Stop when a sequential test decides between two players", "sprt");
     sprt.valuename("elo0,elo1[,alpha,beta]");
-    OPTA::VariableArgument<std::string> jobs(
-        m_jobsFile, "Write one shell command per game to a file", "emit-jobs");
     jobs.valuename("file");
-    OPTA::VariableArgument<unsigned> single(m_singleGame, "Play only game k of the tournament",
-                                            "single-game");
     single.valuename("k");
-    OPTA::VariableArgument<std::string> collectDir(
-        m_collectDir, "Build the results from the files in a folder", "collect");
     collectDir.valuename("dir");
-    OPTA::VariableArgument<std::string> server(m_serverPath, "The reversi-server program",
-                                               "server");
     server.valuename("path");
+}
+
+void Arena::CommandLine::addTo(OPTA::ArgumentParser& parser) {
     parser.arguments()
         .add(player)
         .add(map)
@@ -177,57 +179,83 @@ bool Arena::parseOptions(OPTA::ArgumentParser& parser) {
         .add(single)
         .add(collectDir)
         .add(server);
+}
+
+// Every mistake on the command line is reported, each on a line of its own, before the
+// program gives up.
+bool Arena::parseOptions(OPTA::ArgumentParser& parser) {
+    CommandLine line(*this);
+    line.addTo(parser);
     if (!Tool::parseOptions(parser)) {
         return false;
     }
-    m_seedGiven = seed.is_set();
-    std::string error;
-    const int modes = jobs.is_set() + single.is_set() + collectDir.is_set();
-    if (modes > 1) {
-        error = "Give at most one of --emit-jobs, --single-game and --collect";
+    m_seedGiven = line.seed.is_set();
+    std::vector<std::string> errors;
+    checkModes(line, errors);
+    readSprt(line, errors);
+    readPlayers(errors);
+    checkLimits(line, errors);
+    for (const std::string& error : errors) {
+        std::cerr << error << '\n';
     }
-    if (sprt.is_set()) {
-        SprtParameters parameters;
-        if (parseSprtParameters(m_sprtText, parameters)) {
-            m_sprt = parameters;
-        } else {
-            error = "Invalid --sprt " + m_sprtText +
-                    ": give elo0,elo1[,alpha,beta] with "
-                    "elo0 < elo1 and error rates in (0, 0.5]";
-        }
+    std::cerr << std::flush;
+    return errors.empty();
+}
+
+void Arena::checkModes(const CommandLine& line, std::vector<std::string>& errors) const {
+    if (line.jobs.is_set() + line.single.is_set() + line.collectDir.is_set() > 1) {
+        errors.push_back("Give at most one of --emit-jobs, --single-game and --collect");
     }
+    if (line.single.is_set() && m_singleGame == 0) {
+        errors.push_back("Games are numbered from 1");
+    }
+}
+
+void Arena::readSprt(const CommandLine& line, std::vector<std::string>& errors) {
+    if (!line.sprt.is_set()) {
+        return;
+    }
+    SprtParameters parameters;
+    if (parseSprtParameters(m_sprtText, parameters)) {
+        m_sprt = parameters;
+    } else {
+        errors.push_back("Invalid --sprt " + m_sprtText +
+                         ": give elo0,elo1[,alpha,beta] with "
+                         "elo0 < elo1 and error rates in (0, 0.5]");
+    }
+}
+
+// A name may come several times, but always with the same command.
+void Arena::readPlayers(std::vector<std::string>& errors) {
     for (const std::string& text : m_playerOptions) {
         PlayerEntry entry;
         if (!parsePlayerOption(text, entry)) {
-            error = "Invalid --player " + text +
-                    ": give name=command with a name of letters, "
-                    "digits, _ - .";
+            errors.push_back("Invalid --player " + text +
+                             ": give name=command with a name of letters, "
+                             "digits, _ - .");
+            continue;
         }
-        for (const PlayerEntry& other : m_players) {
-            if (other.name == entry.name && other.command != entry.command) {
-                error = "The player " + entry.name + " is given with two different commands";
-            }
+        const auto clash = std::find_if(m_players.begin(), m_players.end(), [&](const auto& other) {
+            return other.name == entry.name && other.command != entry.command;
+        });
+        if (clash != m_players.end()) {
+            errors.push_back("The player " + entry.name + " is given with two different commands");
         }
         m_players.push_back(entry);
     }
-    if (single.is_set() && m_singleGame == 0) {
-        error = "Games are numbered from 1";
-    }
+}
+
+void Arena::checkLimits(const CommandLine& line, std::vector<std::string>& errors) const {
     if (m_games > MaxGamesPerMap || m_concurrency > MaxConcurrency) {
-        error = "Give at most " + std::to_string(MaxGamesPerMap) + " games per map and " +
-                std::to_string(MaxConcurrency) + " games at a time";
+        errors.push_back("Give at most " + std::to_string(MaxGamesPerMap) + " games per map and " +
+                         std::to_string(MaxConcurrency) + " games at a time");
     }
     if (m_depthlimit > 255) {
-        error = "The depth limit travels as one byte: give 0 to 255";
+        errors.push_back("The depth limit travels as one byte: give 0 to 255");
     }
-    if (!collectDir.is_set() && (m_players.empty() || m_maps.empty() || m_games == 0)) {
-        error = "Give at least one --player, one --map and --games of 1 or more";
+    if (!line.collectDir.is_set() && (m_players.empty() || m_maps.empty() || m_games == 0)) {
+        errors.push_back("Give at least one --player, one --map and --games of 1 or more");
     }
-    if (!error.empty()) {
-        std::cerr << error << std::endl;
-        return false;
-    }
-    return true;
 }
 
 bool Arena::doRun() {
@@ -301,7 +329,7 @@ bool Arena::sortOutDone(std::vector<PlannedGame>& missing, std::vector<GameResul
     for (const PlannedGame& game : m_plan) {
         const std::string path = gameFile(m_settings.gamesDir, game.index, ".result");
         GameResult result;
-        if (parseGameResult(readFile(path), result) && result.status != GameStatus::Failed) {
+        if (parseGameResult(textOrNothing(path), result) && result.status != GameStatus::Failed) {
             if (!matchesPlan(result, game, m_players)) {
                 LOG(arenaLogger(), FATAL) << path << " is a game of another tournament; "
                                           << "give another --out folder";
@@ -349,6 +377,9 @@ bool Arena::runLive() {
                        (own.ru_utime.tv_usec + own.ru_stime.tv_usec) / 1e6;
     LOG(arenaLogger(), INFO) << "Played " << results.size() - before << " games in " << wall
                              << " s; the arena itself used " << cpu << " s of CPU";
+    if (end == RunEnd::PlayerCannotStart) {
+        return false;
+    }
     const bool reported = report(results, m_out, sprt);
     if (end == RunEnd::Interrupted) {
         LOG(arenaLogger(), WARN) << "Stopped by signal " << interruptingSignal()
@@ -409,8 +440,9 @@ bool Arena::emitJobs() {
     for (const PlannedGame& game : m_plan) {
         jobs << start << game.index << common.str() << '\n';
     }
-    if (!writeFile(m_jobsFile, jobs.str())) {
-        LOG(arenaLogger(), FATAL) << "Cannot write " << m_jobsFile;
+    std::string reason;
+    if (!writeFileAtomically(m_jobsFile, jobs.str(), reason)) {
+        LOG(arenaLogger(), FATAL) << "Cannot write " << m_jobsFile << ": " << reason;
         return false;
     }
     LOG(arenaLogger(), INFO) << "Wrote " << m_plan.size() << " jobs to " << m_jobsFile
@@ -428,7 +460,8 @@ bool Arena::collect() {
             continue;
         }
         GameResult result;
-        if (!parseGameResult(readFile(entry.path()), result) || !seen.insert(result.game).second) {
+        if (!parseGameResult(textOrNothing(entry.path()), result) ||
+            !seen.insert(result.game).second) {
             LOG(arenaLogger(), WARN) << "Ignoring the result file " << entry.path().string();
             continue;
         }
@@ -479,9 +512,10 @@ bool Arena::report(std::vector<GameResult> results, const std::string& dir,
     }
     std::cout << standings.formatTable(sprt) << std::flush;
     const fs::path folder(dir);
-    if (!writeFile(folder / "results.json", standings.formatJson(sprt)) ||
-        !writeFile(folder / "results.csv", standings.formatCsv())) {
-        LOG(arenaLogger(), ERR) << "Cannot write the results into " << dir;
+    std::string reason;
+    if (!writeFileAtomically(folder / "results.json", standings.formatJson(sprt), reason) ||
+        !writeFileAtomically(folder / "results.csv", standings.formatCsv(), reason)) {
+        LOG(arenaLogger(), ERR) << "Cannot write the results into " << dir << ": " << reason;
         return false;
     }
     return true;

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "arena/GameRun.hpp"
-#include "arena/Plan.hpp"
+#include "arena/PlayerList.hpp"
+#include "arena/SeatPlan.hpp"
 #include "arena/Standings.hpp"
 #include "common/Tool.hpp"
 
@@ -23,6 +24,13 @@ protected:
     bool doRun() override;
 
 private:
+    struct CommandLine;
+    // Checks of the parsed options; each mistake adds its message to `errors`.
+    void checkModes(const CommandLine& line, std::vector<std::string>& errors) const;
+    void readSprt(const CommandLine& line, std::vector<std::string>& errors);
+    void readPlayers(std::vector<std::string>& errors);
+    void checkLimits(const CommandLine& line, std::vector<std::string>& errors) const;
+
     // The plan and the settings from the options; false (logged) when a map cannot be read.
     bool prepare();
     bool runLive();
@@ -56,7 +64,7 @@ private:
     std::string m_serverPath;
 
     std::vector<PlayerEntry> m_players;
-    std::vector<PlannedGame> m_plan;
+    SeatPlan m_plan;
     // Per map: the bound on one game.
     std::vector<std::chrono::milliseconds> m_mapBounds;
     GameSettings m_settings;

@@ -1,6 +1,9 @@
 // Elo differences from pairwise results, with a 95 % confidence interval.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 // Wins, draws and losses of one side of a series of pairwise outcomes.
 struct PairCounts {
     double wins = 0;
@@ -12,12 +15,19 @@ struct PairCounts {
     double score() const;
 };
 
-// An Elo difference and its 95 % interval. A score of 0 or 1 gives an infinite difference
-// (and infinite bounds), which the writers print as such.
+// What an estimate says. A score strictly between 0 and 1 gives a Value. A perfect score
+// (every outcome won) or a nil one (every outcome lost) has no finite estimate, only a bound
+// that it lies Above or Below. Without any outcome there is None.
+enum class EloKind : std::uint8_t { Value, Above, Below, None };
+
+// An Elo difference, or the bound it passes, and its 95 % interval. An end of the interval that
+// reaches a score of 0 or 1 would be infinite: it is left open (empty) instead.
 struct EloEstimate {
+    EloKind kind = EloKind::None;
+    // The estimate for a Value, the bound for Above and Below, 0 for None.
     double elo = 0;
-    double low = 0;
-    double high = 0;
+    std::optional<double> low;
+    std::optional<double> high;
 };
 
 // The Elo difference that the score fraction s stands for: -400 log10(1/s - 1).
@@ -28,5 +38,8 @@ double scoreFromElo(double elo);
 
 // Elo from the counts, the interval from the standard error of the mean score: the per-outcome
 // variance of the results (1, 1/2, 0) over the number of outcomes, s +- 1.96 se mapped through
-// the same formula.
+// the same formula. A perfect or nil score is bounded by moving half an outcome the other
+// way (half a win to the losses, or back): the bound and the interval's closed end are those
+// of the counts so changed, the end beyond the bound stays open. With n outcomes all won the
+// bound is the Elo of the score (n - 1/2) / n, e.g. "> +338.0" for 4 wins out of 4.
 EloEstimate estimateElo(const PairCounts& counts);

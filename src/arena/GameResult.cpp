@@ -3,11 +3,12 @@
 #include <charconv>
 #include <sstream>
 
+#include "arena/PlayerList.hpp"
+
 namespace {
 
 constexpr const char* Header = "reversi-arena-result 1";
 constexpr unsigned MaxGame = 100000000;
-constexpr std::size_t MaxNameLength = 64;
 constexpr std::size_t MaxMapPath = 4096;
 
 const char* statusName(GameStatus status) {
@@ -121,20 +122,6 @@ DisqualifyCause causeFromReason(const std::string& reason) {
         return DisqualifyCause::Disconnect;
     }
     return DisqualifyCause::Other;
-}
-
-bool isValidPlayerName(const std::string& name) {
-    if (name.empty() || name.size() > MaxNameLength) {
-        return false;
-    }
-    for (const char c : name) {
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        const bool digit = c >= '0' && c <= '9';
-        if (!letter && !digit && c != '_' && c != '-' && c != '.') {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string formatGameResult(const GameResult& result) {

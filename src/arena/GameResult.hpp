@@ -48,9 +48,6 @@ struct GameResult {
 constexpr std::size_t MaxSeats = 8;
 constexpr int MaxScore = 2500;
 
-// Player names are what the table and the files show: letters, digits, "_", "-", "." only.
-bool isValidPlayerName(const std::string& name);
-
 std::string formatGameResult(const GameResult& result);
 
 // Reads a result file's text. The text is untrusted: anything that does not follow the layout

@@ -2,18 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "arena/RecordSummary.hpp"
+#include "common/FileIO.hpp"
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
+#include "common/ServerAnnouncements.hpp"
 
 namespace {
 
@@ -28,6 +27,8 @@ constexpr milliseconds LateJoinGrace{500};
 constexpr milliseconds ClosingGrace{2000};
 // The stand-in's wait for each message of the opening.
 constexpr std::uint32_t StandInTimeout = 5000;
+// The longest part of a player's output that a message quotes.
+constexpr std::size_t MaxQuoted = 300;
 // Start-up allowance and per-move margin of the bound on a whole game.
 constexpr milliseconds BoundBase{30000};
 constexpr milliseconds MoveMargin{250};
@@ -58,40 +59,29 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
-// The number after `marker` at the end of `line`, 0 when there is none.
-unsigned numberAfter(const std::string& line, const std::string& marker) {
-    const auto at = line.find(marker);
-    unsigned value = 0;
-    if (at == std::string::npos) {
-        return 0;
+// The last line of a program's output that holds more than blanks, at most MaxQuoted
+// characters of it, with control characters shown as "?": it is quoted on the terminal.
+std::string lastLine(const std::string& output) {
+    const auto end = output.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) {
+        return "";
     }
-    const char* first = line.data() + at + marker.size();
-    const char* last = line.data() + line.size();
-    const auto [stop, error] = std::from_chars(first, last, value);
-    return error == std::errc() && stop == last ? value : 0;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Written under a temporary name and renamed, so that a result file is complete or absent.
-bool writeFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        if (!out.flush()) {
-            return false;
-        }
+    const auto start = output.find_last_of('\n', end);
+    const auto first = start == std::string::npos ? 0 : start + 1;
+    std::string line = output.substr(first, std::min(end + 1 - first, MaxQuoted));
+    for (char& c : line) {
+        const auto code = static_cast<unsigned char>(c);
+        c = code < 0x20 || code == 0x7f ? '?' : c;
     }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
+    return line;
 }
 
 } // namespace
+
+LogPtr arenaLogger() {
+    static const LogPtr logger = Logging::getLogger("reversi.arena");
+    return logger;
+}
 
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix) {
     char number[16];
@@ -108,8 +98,9 @@ std::chrono::milliseconds gameBound(std::uint32_t timelimit, unsigned cells, uns
 }
 
 GameRun::GameRun(const PlannedGame& game, const GameSettings& settings,
-                 std::chrono::milliseconds bound)
-    : m_game(game), m_settings(settings), m_bound(bound), m_wakeAt(Clock::now()) {}
+                 std::chrono::milliseconds bound, SeatedOnce& seated)
+    : m_game(game), m_settings(settings), m_bound(bound), m_seated(seated), m_wakeAt(Clock::now()) {
+}
 
 GameRun::~GameRun() {
     for (auto& player : m_players) {
@@ -206,8 +197,9 @@ void GameRun::readServerOutput() {
 
 void GameRun::onServerLine(const std::string& line) {
     if (m_port == 0) {
-        m_port = numberAfter(line, "Listening on port ");
-    } else if (numberAfter(line, " joined as player ") == m_joined + 1) {
+        m_port = announcedPort(line).value_or(0);
+    } else if (announcedPlayer(line) == m_joined + 1) {
+        m_seated[m_game.seats[m_joined]] = true;
         ++m_joined;
     }
 }
@@ -260,13 +252,38 @@ void GameRun::checkSeat() {
                        : std::min(m_deadline, m_seatEnded + LateJoinGrace);
         return;
     }
+    const bool endedByItself = player.started() && player.ended();
     player.stop();
+    if (endedByItself && cannotStart(player)) {
+        failStart(player.exitStatus());
+        return;
+    }
     if (!standIn()) {
         finish(GameStatus::Failed);
         return;
     }
     ++m_joined;
     seatNext();
+}
+
+// The shell's own statuses for a command it could not run (126 not executable, 127 not found),
+// or any failure of an entry that never took a seat: a player that ends by itself with status
+// 0 before joining is a quitter and gets disqualified like one.
+bool GameRun::cannotStart(const ChildProcess& player) const {
+    const int status = player.exitStatus();
+    return status == 126 || status == 127 || (status != 0 && !m_seated[m_game.seats[m_joined]]);
+}
+
+// The run stops on this game: its message names the player and quotes the last line it wrote
+// (for a command the shell cannot find, the shell's own complaint), then the game is aborted.
+void GameRun::failStart(int status) {
+    const std::string name = m_settings.players[m_game.seats[m_joined]].name;
+    std::string log, reason;
+    readWholeFile(file(".seat" + std::to_string(m_joined + 1) + ".log"), log, reason);
+    const std::string said = lastLine(log);
+    m_startFailure = "The player " + name + " cannot start (exit status " + std::to_string(status) +
+                     ")" + (said.empty() ? " and wrote nothing" : ": " + said);
+    abort();
 }
 
 bool GameRun::standIn() {
@@ -324,8 +341,10 @@ void GameRun::finish(GameStatus status) {
     m_result.game = m_game.index;
     m_result.map = m_game.map;
     RecordSummary summary;
+    std::string record, reason;
     if (status == GameStatus::Finished &&
-        !readRecordSummary(readFile(file(".record")), m_game.seats.size(), summary)) {
+        (!readWholeFile(file(".record"), record, reason) ||
+         !readRecordSummary(record, m_game.seats.size(), summary))) {
         status = GameStatus::Failed;
     }
     m_result.status = status;
@@ -342,7 +361,9 @@ void GameRun::finish(GameStatus status) {
     }
     m_result.durationMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<milliseconds>(Clock::now() - m_started).count());
-    writeFileAtomically(file(".result"), formatGameResult(m_result));
+    if (!writeFileAtomically(file(".result"), formatGameResult(m_result), reason)) {
+        LOG(arenaLogger(), ERR) << "Cannot write " << file(".result") << ": " << reason;
+    }
     m_stage = Stage::Done;
 }
 

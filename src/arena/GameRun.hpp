@@ -10,7 +10,9 @@
 
 #include "arena/ChildProcess.hpp"
 #include "arena/GameResult.hpp"
-#include "arena/Plan.hpp"
+#include "arena/PlayerList.hpp"
+#include "arena/SeatPlan.hpp"
+#include "common/Logging.hpp"
 
 using Clock = std::chrono::steady_clock;
 
@@ -24,6 +26,9 @@ struct GameSettings {
     unsigned depthlimit = 0;
 };
 
+// The logger of the arena's own messages, "reversi.arena".
+LogPtr arenaLogger();
+
 // Where a game keeps its files: <dir>/<number>.record, .server.log, .seat<s>.log, .result.
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix);
 
@@ -33,9 +38,15 @@ std::string gameFile(const std::string& gamesDir, unsigned game, const std::stri
 std::chrono::milliseconds gameBound(std::uint32_t timelimit, unsigned cells, unsigned players,
                                     unsigned overrides, unsigned bombs);
 
+// Per player entry: whether it has taken a seat in some game of the run. An entry that ends
+// before it ever took one is taken for a command that cannot start.
+using SeatedOnce = std::vector<bool>;
+
 class GameRun {
 public:
-    GameRun(const PlannedGame& game, const GameSettings& settings, std::chrono::milliseconds bound);
+    // `seated` holds one flag per player entry and outlives the run.
+    GameRun(const PlannedGame& game, const GameSettings& settings, std::chrono::milliseconds bound,
+            SeatedOnce& seated);
     ~GameRun();
     GameRun(const GameRun&) = delete;
     GameRun& operator=(const GameRun&) = delete;
@@ -51,8 +62,12 @@ public:
     void abort();
 
     const PlannedGame& game() const { return m_game; }
-    // Complete once advance() has returned true.
+    // Complete once advance() has returned true, unless startFailure() says why not.
     const GameResult& result() const { return m_result; }
+    // Once advance() has returned true: empty, or the message that a player cannot start (its
+    // shell gave up on the command, or it ended before its first seat ever); the game was
+    // aborted then and has no result.
+    const std::string& startFailure() const { return m_startFailure; }
 
 private:
     enum class Stage { Start, AwaitPort, Seating, Playing, Closing, Done };
@@ -62,6 +77,8 @@ private:
     void onServerLine(const std::string& line);
     void seatNext();
     void checkSeat();
+    bool cannotStart(const ChildProcess& player) const;
+    void failStart(int status);
     bool standIn();
     void checkPlaying();
     void checkClosing();
@@ -71,6 +88,7 @@ private:
     PlannedGame m_game;
     const GameSettings& m_settings;
     std::chrono::milliseconds m_bound;
+    SeatedOnce& m_seated;
     Stage m_stage = Stage::Start;
     Clock::time_point m_started;
     Clock::time_point m_wakeAt;
@@ -89,4 +107,5 @@ private:
     // line to arrive before the arena stands in.
     Clock::time_point m_seatEnded{};
     GameResult m_result;
+    std::string m_startFailure;
 };

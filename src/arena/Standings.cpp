@@ -48,6 +48,48 @@ std::string jsonString(const std::string& text) {
     return out.str();
 }
 
+// The estimate as the table shows it, "+70.4", or a bound "> +338.0" or "< -338.0", and "-"
+// without one; the CSV form has neither sign nor blank (">338.0") and is empty without one.
+std::string eloText(const EloEstimate& estimate, bool table) {
+    if (estimate.kind == EloKind::None) {
+        return table ? "-" : "";
+    }
+    const std::string bound = estimate.kind == EloKind::Above   ? ">"
+                              : estimate.kind == EloKind::Below ? "<"
+                                                                : "";
+    return bound + (table && !bound.empty() ? " " : "") + fixed(estimate.elo, 1, table);
+}
+
+// An end of an Elo interval with one decimal, `open` in place of an open end.
+std::string endText(const std::optional<double>& value, const char* open, bool sign = false) {
+    return value ? fixed(*value, 1, sign) : std::string(open);
+}
+
+// "[-12.3, +130.5]"; an open end reads "open".
+std::string intervalText(const EloEstimate& estimate) {
+    return "[" + endText(estimate.low, "open", true) + ", " + endText(estimate.high, "open", true) +
+           "]";
+}
+
+// The JSON fields of an estimate: "elo" is a number only for a value; a bound comes as
+// "elo_above" or "elo_below"; an open end of the interval is null.
+std::string eloJson(const EloEstimate& estimate) {
+    const bool value = estimate.kind == EloKind::Value;
+    std::string text = "\"elo\": " + (value ? fixed(estimate.elo, 1) : std::string("null"));
+    if (estimate.kind == EloKind::Above || estimate.kind == EloKind::Below) {
+        text += estimate.kind == EloKind::Above ? ", \"elo_above\": " : ", \"elo_below\": ";
+        text += fixed(estimate.elo, 1);
+    }
+    return text + ", \"elo_low\": " + endText(estimate.low, "null") +
+           ", \"elo_high\": " + endText(estimate.high, "null");
+}
+
+// Best first: a bound above any value, a bound below under any, no estimate counted as 0.
+std::pair<int, double> rankKey(const EloEstimate& estimate) {
+    const int tier = estimate.kind == EloKind::Above ? 1 : estimate.kind == EloKind::Below ? -1 : 0;
+    return {tier, estimate.elo};
+}
+
 std::string pad(const std::string& text, std::size_t width, bool left = false) {
     if (text.size() >= width) {
         return text;
@@ -127,7 +169,7 @@ std::vector<PlayerStanding> Standings::players() const {
         list.back().elo = estimateElo(standing.pairs);
     }
     std::stable_sort(list.begin(), list.end(),
-                     [](const auto& a, const auto& b) { return a.elo.elo > b.elo.elo; });
+                     [](const auto& a, const auto& b) { return rankKey(a.elo) > rankKey(b.elo); });
     return list;
 }
 
@@ -146,7 +188,7 @@ std::string Standings::formatTable(const std::optional<SprtSetup>& sprt) const {
         nameWidth = std::max(nameWidth, standing.name.size());
     }
     out << pad("player", nameWidth, true) << "  games     wins  avg rank  stones"
-        << "  dq time  dq illegal  dq disconnect  dq other      Elo  95% interval\n";
+        << "  dq time  dq illegal  dq disconnect  dq other       Elo  95% interval\n";
     for (const auto& p : list) {
         out << pad(p.name, nameWidth, true) << pad(std::to_string(p.games), 7)
             << pad(fixed(p.wins, 1), 9) << pad(fixed(p.averageRank(), 2), 10)
@@ -155,8 +197,7 @@ std::string Standings::formatTable(const std::optional<SprtSetup>& sprt) const {
             << pad(std::to_string(p.disqualified[slot(DisqualifyCause::Illegal)]), 12)
             << pad(std::to_string(p.disqualified[slot(DisqualifyCause::Disconnect)]), 15)
             << pad(std::to_string(p.disqualified[slot(DisqualifyCause::Other)]), 10)
-            << pad(fixed(p.elo.elo, 1, true), 9) << "  [" << fixed(p.elo.low, 1, true) << ", "
-            << fixed(p.elo.high, 1, true) << "]\n";
+            << pad(eloText(p.elo, true), 10) << "  " << intervalText(p.elo) << "\n";
     }
     out << "Seats (games/wins):\n";
     for (const auto& p : list) {
@@ -193,9 +234,7 @@ std::string Standings::formatJson(const std::optional<SprtSetup>& sprt) const {
                 << p.disqualified[slot(ShownCauses[c])];
         }
         out << "}, \"pairs\": {\"wins\": " << p.pairs.wins << ", \"draws\": " << p.pairs.draws
-            << ", \"losses\": " << p.pairs.losses << "}, \"elo\": " << jsonNumber(p.elo.elo, 1)
-            << ", \"elo_low\": " << jsonNumber(p.elo.low, 1)
-            << ", \"elo_high\": " << jsonNumber(p.elo.high, 1) << ", \"seats\": [";
+            << ", \"losses\": " << p.pairs.losses << "}, " << eloJson(p.elo) << ", \"seats\": [";
         for (std::size_t s = 0; s < p.seatGames.size(); ++s) {
             out << (s == 0 ? "" : ", ") << "{\"seat\": " << s + 1
                 << ", \"games\": " << p.seatGames[s]
@@ -233,8 +272,8 @@ std::string Standings::formatCsv() const {
             out << ',' << p.disqualified[slot(cause)];
         }
         out << ',' << p.pairs.wins << ',' << p.pairs.draws << ',' << p.pairs.losses << ','
-            << fixed(p.elo.elo, 1) << ',' << fixed(p.elo.low, 1) << ',' << fixed(p.elo.high, 1)
-            << ',';
+            << eloText(p.elo, false) << ',' << endText(p.elo.low, "") << ','
+            << endText(p.elo.high, "") << ',';
         for (std::size_t s = 0; s < p.seatGames.size(); ++s) {
             out << (s == 0 ? "" : " ") << p.seatGames[s];
         }

@@ -84,6 +84,15 @@ void sleepUntilSomethingHappens(const std::vector<std::unique_ptr<GameRun>>& run
     drainWakeups();
 }
 
+// A game that is over goes to the sink, unless a player could not start: that ends the run.
+std::optional<RunEnd> handOn(const GameRun& game, const ResultSink& sink) {
+    if (!game.startFailure().empty()) {
+        LOG(arenaLogger(), FATAL) << game.startFailure();
+        return RunEnd::PlayerCannotStart;
+    }
+    return sink(game.result()) ? std::optional<RunEnd>(RunEnd::Decided) : std::nullopt;
+}
+
 } // namespace
 
 int interruptingSignal() {
@@ -97,6 +106,7 @@ RunEnd runGames(const RunRequest& request, const GameSettings& settings, const R
         progress.emplace(static_cast<unsigned>(request.games.size()));
     }
     std::vector<std::unique_ptr<GameRun>> running;
+    SeatedOnce seated(settings.players.size(), false);
     std::size_t next = 0;
     unsigned done = 0;
     RunEnd end = RunEnd::Completed;
@@ -107,30 +117,30 @@ RunEnd runGames(const RunRequest& request, const GameSettings& settings, const R
             break;
         }
         while (running.size() < concurrency && next < request.games.size()) {
-            running.push_back(
-                std::make_unique<GameRun>(request.games[next], settings, request.bounds[next]));
+            running.push_back(std::make_unique<GameRun>(request.games[next], settings,
+                                                        request.bounds[next], seated));
             ++next;
         }
-        bool decided = false;
+        std::optional<RunEnd> stop;
         bool freed = false;
-        for (auto game = running.begin(); game != running.end() && !decided;) {
+        for (auto game = running.begin(); game != running.end() && !stop;) {
             if (!(*game)->advance()) {
                 ++game;
                 continue;
             }
-            ++done;
             freed = true;
             if (progress) {
                 progress->clear();
             }
-            decided = sink((*game)->result());
+            stop = handOn(**game, sink);
+            done += stop != RunEnd::PlayerCannotStart ? 1 : 0;
             game = running.erase(game);
         }
         if (progress) {
             progress->update(done, static_cast<unsigned>(running.size()));
         }
-        if (decided) {
-            end = RunEnd::Decided;
+        if (stop) {
+            end = *stop;
             break;
         }
         if (running.empty() && next == request.games.size()) {

@@ -8,25 +8,27 @@
 #include <vector>
 
 #include "arena/GameRun.hpp"
-#include "arena/Plan.hpp"
+#include "arena/SeatPlan.hpp"
 
 struct RunRequest {
-    std::vector<PlannedGame> games;
+    SeatPlan games;
     // Per game in `games`: the bound after which it counts as hung.
     std::vector<std::chrono::milliseconds> bounds;
     unsigned concurrency = 1;
     bool showProgress = true;
 };
 
-// What happened to the run as a whole.
-enum class RunEnd { Completed, Decided, Interrupted };
+// What happened to the run as a whole; PlayerCannotStart has been logged with the player's
+// name and the reason.
+enum class RunEnd { Completed, Decided, Interrupted, PlayerCannotStart };
 
 // Called with every finished game, in the order they end; returning true stops the run: the
 // games still running are aborted and no further game is started.
 using ResultSink = std::function<bool(const GameResult&)>;
 
-// The games are started in plan order. After Ctrl-C or SIGTERM the games still running are
-// aborted (their files removed), so that a later run plays them again.
+// The games are started in plan order. After Ctrl-C or SIGTERM, or when a player cannot
+// start, the games still running are aborted (their files removed), so that a later run plays
+// them again.
 RunEnd runGames(const RunRequest& request, const GameSettings& settings, const ResultSink& sink);
 
 // The signal that interrupted the last run, 0 when none.

@@ -6,6 +6,7 @@
 
 #include "common/GameBoard.hpp"
 #include "common/Logging.hpp"
+#include "common/ServerAnnouncements.hpp"
 
 namespace {
 
@@ -57,7 +58,7 @@ bool GameServer::doRun() {
         LOG(loggerServer, FATAL) << "Cannot listen on port " << m_port << ". aborting.";
         return false;
     }
-    LOG(loggerServer, INFO) << "Listening on port " << listener.getPort();
+    LOG(loggerServer, INFO) << listeningAnnouncement(listener.getPort());
     auto seats = seatPlayers([&listener] { return listener.accept(0); }, map);
     listener.close();
     m_record.writeMap(map);
@@ -104,8 +105,7 @@ bool GameServer::welcome(ProtoClient& client, const std::string& mapText, Player
         LOG(loggerServer, WARN) << "Dropping a connection that closed during the opening";
         return false;
     }
-    LOG(loggerServer, INFO) << "Group " << static_cast<unsigned>(group.groupid)
-                            << " joined as player " << player;
+    LOG(loggerServer, INFO) << joinedAnnouncement(group.groupid, static_cast<unsigned>(player));
     return true;
 }
 

@@ -1,12 +1,12 @@
 #include "tools/map/MapCommands.hpp"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <unistd.h>
 
+#include "common/FileIO.hpp"
 #include "common/GameRecord.hpp"
 #include "tools/map/MapCheck.hpp"
 #include "tools/map/MapStats.hpp"
@@ -27,26 +27,6 @@ bool loadValidMap(const std::string& file, MapReport& report) {
         printReport(std::cerr, report);
     }
     return report.valid();
-}
-
-// Writes into a temporary file beside the target and renames it, so that a failed write
-// never leaves half a map behind.
-bool replaceFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!(out << text) || !out.flush()) {
-            std::filesystem::remove(temporary);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary);
-        return false;
-    }
-    return true;
 }
 
 bool loadRecord(const std::string& path, GameRecordData& record) {
@@ -115,7 +95,8 @@ bool runFormat(const std::string& file, bool inPlace, const std::string& output)
     if (!inPlace) {
         return writeOutput(output, text.str());
     }
-    if (file == "-" || !replaceFile(file, text.str())) {
+    std::string reason;
+    if (file == "-" || !writeFileAtomically(file, text.str(), reason)) {
         fail("cannot rewrite " + file);
         return false;
     }

@@ -1,6 +1,25 @@
-#include "arena/Plan.hpp"
+// Player names and commands, read from the command line and filled in for each game.
+#include "arena/PlayerList.hpp"
 
-#include "arena/GameResult.hpp"
+namespace {
+
+constexpr std::size_t MaxNameLength = 64;
+
+} // namespace
+
+bool isValidPlayerName(const std::string& name) {
+    if (name.empty() || name.size() > MaxNameLength) {
+        return false;
+    }
+    for (const char c : name) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool digit = c >= '0' && c <= '9';
+        if (!letter && !digit && c != '_' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool parsePlayerOption(const std::string& text, PlayerEntry& entry) {
     const auto equals = text.find('=');
@@ -14,32 +33,6 @@ bool parsePlayerOption(const std::string& text, PlayerEntry& entry) {
     }
     entry = std::move(read);
     return true;
-}
-
-std::vector<PlannedGame> planGames(const std::vector<std::string>& maps,
-                                   const std::vector<std::size_t>& seatCounts, unsigned games,
-                                   std::size_t entries, std::uint32_t seed) {
-    std::vector<PlannedGame> plan;
-    if (entries == 0) {
-        return plan;
-    }
-    for (std::size_t m = 0; m < maps.size() && m < seatCounts.size(); ++m) {
-        for (unsigned g = 0; g < games; ++g) {
-            PlannedGame game;
-            game.index = static_cast<unsigned>(plan.size() + 1);
-            game.map = maps[m];
-            for (std::size_t s = 0; s < seatCounts[m]; ++s) {
-                game.seats.push_back((g + s) % entries);
-            }
-            game.seed = seed + static_cast<std::uint32_t>(game.index) * 16u;
-            plan.push_back(std::move(game));
-        }
-    }
-    return plan;
-}
-
-std::uint32_t seatSeed(const PlannedGame& game, std::size_t seat) {
-    return game.seed + static_cast<std::uint32_t>(seat);
 }
 
 std::string expandCommand(const std::string& command,

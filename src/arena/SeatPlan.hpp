@@ -1,0 +1,31 @@
+// The seat plan of a tournament: which map, which player in which seat, and which seed. The plan
+// is a pure function of the options, so that every process that runs a single game of it
+// (another machine, a job array) computes the same game under the same number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One game of the plan: its number, its map, the entry in each seat and its seed.
+struct PlannedGame {
+    // From 1, in the order maps and games were given.
+    unsigned index = 0;
+    std::string map;
+    // Per seat, from seat 1: an index into the player entries.
+    std::vector<std::size_t> seats;
+    std::uint32_t seed = 0;
+};
+
+// The games of a tournament in the order of their numbers.
+using SeatPlan = std::vector<PlannedGame>;
+
+// The games of all maps in order: `games` per map, where map m has seatCounts[m] seats. In
+// game g of a map, seat s holds entry (g + s) mod P of the P entries: over any P consecutive
+// games every entry sits in every seat exactly once, also when the map has more or fewer
+// seats than there are entries.
+SeatPlan planGames(const std::vector<std::string>& maps, const std::vector<std::size_t>& seatCounts,
+                   unsigned games, std::size_t entries, std::uint32_t seed);
+
+// The seed a seat's player gets through {seed}: different for every game and seat.
+std::uint32_t seatSeed(const PlannedGame& game, std::size_t seat);
