@@ -66,8 +66,8 @@ constexpr int BombAreaValue = 3;
 // inversions still to come, each open inversion square taken with this chance (in percent).
 constexpr int InversionTakenPercent = 70;
 
-// Parity in two-player games: with this many empty squares or fewer, the side that gets the
-// last move in the odd region count gains this bonus.
+// Parity in two-player games: with this many empty squares or fewer, and an odd number of them,
+// the side on turn gets the last move unless someone passes, and gains this bonus.
 constexpr unsigned ParityEmpties = 14;
 constexpr int ParityBonus = 20;
 
