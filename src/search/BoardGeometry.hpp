@@ -1,7 +1,8 @@
 // The fixed shape of a map as the search reads it: squares, the step table through
 // transitions, the straight lines (rays) from every square in every direction, the reverse
 // steps, and the random keys of the position hash. Built once per map and shared, read-only,
-// by every SearchBoard of that map.
+// by every SearchBoard of that map. The step table is built here from the map, not taken from
+// the referee's neighbourhood code, so that a fault in either shows against the other.
 #pragma once
 
 #include <cstdint>
