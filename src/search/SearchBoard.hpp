@@ -232,6 +232,8 @@ private:
     template <typename Visit>
     index_t forEachPlacement(Player p, index_t from, Visit&& visit) const;
     index_t firstPlacement(Player p) const;
+    template <typename Weight>
+    unsigned weightedMoves(Player p, std::uint64_t weighted, Weight weight) const;
     index_t scanStart(Player p) const;
     bool mayMove(Player p) const;
     bool placementFromStones(Player p) const;
