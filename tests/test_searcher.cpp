@@ -1,8 +1,10 @@
 // The AI's search: a legal answer in every kind of position of every sample map, a won
-// position solved, the depth limit kept, an answer at once when time is short, and the
-// transposition table changing nothing but the speed.
+// position solved, a win found with three players not taken for a proof, the depth limit
+// kept, an answer at once when time is short, and the transposition table changing nothing
+// but the speed.
 #include <chrono>
 #include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,22 @@ constexpr const char* OneWinningMove = "2\n0\n0 0\n4 5\n"
                                        "1 2 0 2 2\n"
                                        "2 1 0 1 1\n"
                                        "1 1 0 2 0\n";
+
+// Player 1 on turn captures every opposing stone with its one move, and the game is over: with
+// two players a proven win, with three one only under the model of the opponents. Below, the
+// same on a single row, where every line ends within three moves.
+constexpr const char* TwoPlayersWinAtOnce = "2\n0\n0 0\n4 6\n"
+                                            "1 2 0 0 0 0\n"
+                                            "0 0 0 0 0 0\n"
+                                            "0 0 0 0 0 0\n"
+                                            "0 0 0 0 0 0\n";
+constexpr const char* ThreePlayersWinAtOnce = "3\n0\n0 0\n4 6\n"
+                                              "1 2 3 0 0 0\n"
+                                              "0 0 0 0 0 0\n"
+                                              "0 0 0 0 0 0\n"
+                                              "0 0 0 0 0 0\n";
+constexpr const char* ThreePlayersOnARow = "3\n0\n0 0\n1 6\n"
+                                           "1 2 3 0 0 0\n";
 
 // Whether the searched move is one the referee accepts from the player on turn.
 void expectLegal(const Game& game, const SearchBoard& board, const SearchInfo& info) {
@@ -118,6 +136,42 @@ TEST(Searcher, SolvesAPositionWithOneWinningMove) {
     EXPECT_EQ(best.y, 0);
     EXPECT_TRUE(info.exact);
     EXPECT_GT(info.score, SearchParams::WinScore);
+}
+
+// A won game found at depth 1 ends the deepening with two players; with three, under either
+// model of the opponents, the deepening goes on to the depth limit, or to the depth where every
+// line has ended.
+TEST(Searcher, EndsTheDeepeningOnAWinOnlyWithTwoPlayers) {
+    const struct {
+        const char* map;
+        MultiPlayerSearch strategy;
+        unsigned limit;
+        unsigned depth;
+        bool exact;
+    } cases[] = {
+        {TwoPlayersWinAtOnce, MultiPlayerSearch::PARANOID, 4, 1, true},
+        {ThreePlayersWinAtOnce, MultiPlayerSearch::PARANOID, 4, 4, false},
+        {ThreePlayersWinAtOnce, MultiPlayerSearch::BEST_REPLY, 4, 4, false},
+        {ThreePlayersOnARow, MultiPlayerSearch::BEST_REPLY, 10, 3, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.map);
+        const auto map = mapFromText(c.map);
+        SearchBoard board(*map);
+        Searcher searcher(board, nullptr);
+        searcher.setStrategy(c.strategy);
+        SearchLimits limits;
+        limits.depth = c.limit;
+        std::vector<int> scores;
+        const SearchInfo info = searcher.search(
+            board, limits, [&scores](const SearchInfo& i) { scores.push_back(i.score); });
+        EXPECT_EQ(info.depth, c.depth);
+        EXPECT_EQ(info.exact, c.exact);
+        ASSERT_EQ(scores.size(), c.depth);
+        for (const int score : scores) {
+            EXPECT_GT(score, SearchParams::WinScore);
+        }
+    }
 }
 
 // Iterations stop at the depth limit, the line is no longer than it, and each completed

@@ -10,7 +10,8 @@ namespace SearchParams {
 
 // A won game scores WinScore plus the stone margin; a lost one -WinScore plus the (negative)
 // margin and its rank. Heuristic scores are kept inside +-HeuristicLimit, so that any score
-// beyond it is a proven result.
+// beyond it is a game won or lost at the end of the searched line: a proven result with two
+// players, with more one that holds only if the opponents play as the search assumes.
 constexpr int WinScore = 1'000'000;
 constexpr int HeuristicLimit = WinScore / 2;
 // Between two ranks at the end of a game with three or more players: more than any stone

@@ -32,7 +32,8 @@ SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, cons
     m_work = 0;
     m_nextCheck = ClockCheckInterval;
     m_stopped = false;
-    m_bestReply = m_strategy == MultiPlayerSearch::BEST_REPLY && board.validPlayers() > 2;
+    m_twoPlayers = board.validPlayers() <= 2;
+    m_bestReply = m_strategy == MultiPlayerSearch::BEST_REPLY && !m_twoPlayers;
     SearchInfo info;
     prepareRoot();
     if (!m_rootMoves.empty()) {
@@ -70,6 +71,7 @@ void Searcher::prepareRoot() {
     }
 }
 
+// Deepens until the depth limit, the time or an exact result ends it (see SearchInfo::exact).
 void Searcher::deepen(SearchInfo& info, SearchClock::time_point start, const Report& report) {
     const unsigned maxDepth = m_limits.depth != 0 ? std::min(m_limits.depth, MaxDepth) : MaxDepth;
     const unsigned movesLeft = m_eval.movesLeftBound(*m_board);
@@ -92,7 +94,7 @@ void Searcher::deepen(SearchInfo& info, SearchClock::time_point start, const Rep
         info.score = score;
         info.best = m_rootMoves.front();
         info.pv.assign(m_pv[0].begin(), m_pv[0].begin() + m_pvLength[0]);
-        info.exact = std::abs(score) >= HeuristicLimit || depth >= movesLeft;
+        info.exact = depth >= movesLeft || (m_twoPlayers && std::abs(score) >= HeuristicLimit);
         info.nodes = m_nodes;
         info.elapsed = SearchClock::now() - start;
         if (report) {

@@ -51,7 +51,10 @@ struct SearchInfo {
     std::uint64_t nodes = 0;
     SearchClock::duration elapsed{};
     std::vector<PlyMove> pv;
-    // The result is proven: a won or lost game, or a tree searched to the end of every line.
+    // No deeper iteration can change the result: every line was searched to the end of the game,
+    // or, with two players, a win or loss is proven. With three or more players both the
+    // result and a won or lost game found on the way hold only under the model of the
+    // opponents (paranoid or best reply), so a win or loss alone does not end the deepening.
     bool exact = false;
 };
 
@@ -110,6 +113,8 @@ private:
     Player m_root = Player::P_INVALID;
     SearchLimits m_limits;
     bool m_bestReply = false;
+    // Two players (left in the game): a won or lost game found by the search is a real proof.
+    bool m_twoPlayers = false;
     std::uint64_t m_nodes = 0;
     std::uint64_t m_work = 0;
     std::uint64_t m_nextCheck = 0;
