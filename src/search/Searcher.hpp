@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/Evaluation.hpp"
@@ -18,6 +19,8 @@
 #include "search/TranspositionTable.hpp"
 
 using SearchClock = std::chrono::steady_clock;
+// Where a search reads the time: SearchClock::now, or in tests a clock of their own.
+using SearchNow = std::function<SearchClock::time_point()>;
 
 enum class MultiPlayerSearch { PARANOID, BEST_REPLY };
 
@@ -70,6 +73,7 @@ public:
     void setStrategy(MultiPlayerSearch strategy) { m_strategy = strategy; }
     // Equal moves at the root are tried in an order drawn from this seed.
     void setSeed(std::uint32_t seed) { m_random.seed(seed); }
+    void setClock(SearchNow now) { m_now = std::move(now); }
     const Evaluator& evaluator() const { return m_eval; }
 
     // Searches for the player on turn; `board` is left as it was. `report` hears of every
@@ -107,6 +111,7 @@ private:
     MultiPlayerSearch m_strategy = SearchParams::DefaultBestReply ? MultiPlayerSearch::BEST_REPLY
                                                                   : MultiPlayerSearch::PARANOID;
     std::mt19937 m_random{0};
+    SearchNow m_now = SearchClock::now;
 
     // State of the running search.
     SearchBoard* m_board = nullptr;
