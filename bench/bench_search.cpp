@@ -28,6 +28,16 @@ const Map* loadMap(const std::string& name) {
     return slot->isValid() ? slot.get() : nullptr;
 }
 
+// The map of a benchmark (its first argument indexes kMaps); the benchmark is skipped when
+// the map is not readable.
+const Map* benchmarkMap(benchmark::State& state) {
+    const Map* map = loadMap(kMaps[state.range(0)]);
+    if (map == nullptr) {
+        state.SkipWithError("map not readable");
+    }
+    return map;
+}
+
 // A middle-game position: random legal moves (fixed seed) from the start until a quarter of
 // the squares hold stones; with `keepOverrides` no override stone is used on the way, so that
 // every occupied square stays a candidate. The same moves are played on a passive referee
@@ -71,9 +81,8 @@ std::string label(const char* map, const SearchBoard& board, unsigned moves) {
 }
 
 void BM_SearchLegalMoves(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map, state.range(1) != 0);
@@ -89,9 +98,8 @@ BENCHMARK(BM_SearchLegalMoves)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
 // The referee's generator on the same position: Game::nextMove until it runs out.
 void BM_ReferenceLegalMoves(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map, state.range(1) != 0);
@@ -111,9 +119,8 @@ BENCHMARK(BM_ReferenceLegalMoves)->ArgsProduct({{0, 1, 2}, {0, 1}});
 // countMoves (what perft counts at its leaves) or mobility (what the two-player evaluation
 // reads) of every player of a middle-game position, the one on turn and the others.
 void BM_SearchMoveCounts(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map);
@@ -134,9 +141,8 @@ BENCHMARK(BM_SearchMoveCounts)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
 // One make and one unmake per iteration, going round the legal moves of the position.
 void BM_SearchMakeUnmake(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map);
