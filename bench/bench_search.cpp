@@ -1,5 +1,6 @@
 // Speed of the search board against the referee on the same positions: the legal moves of a
-// middle-game position (search board, and the referee's generator), and make + unmake.
+// middle-game position (search board, and the referee's generator), the move counts of every
+// player, and make + unmake.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -25,6 +26,16 @@ const Map* loadMap(const std::string& name) {
         slot->loadFromFile(std::string(REVERSI_SOURCE_DIR) + "/maps/" + name);
     }
     return slot->isValid() ? slot.get() : nullptr;
+}
+
+// The map of a benchmark (its first argument indexes kMaps); the benchmark is skipped when
+// the map is not readable.
+const Map* benchmarkMap(benchmark::State& state) {
+    const Map* map = loadMap(kMaps[state.range(0)]);
+    if (map == nullptr) {
+        state.SkipWithError("map not readable");
+    }
+    return map;
 }
 
 // A middle-game position: random legal moves (fixed seed) from the start until a quarter of
@@ -70,9 +81,8 @@ std::string label(const char* map, const SearchBoard& board, unsigned moves) {
 }
 
 void BM_SearchLegalMoves(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map, state.range(1) != 0);
@@ -88,9 +98,8 @@ BENCHMARK(BM_SearchLegalMoves)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
 // The referee's generator on the same position: Game::nextMove until it runs out.
 void BM_ReferenceLegalMoves(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map, state.range(1) != 0);
@@ -107,11 +116,33 @@ void BM_ReferenceLegalMoves(benchmark::State& state) {
 }
 BENCHMARK(BM_ReferenceLegalMoves)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
+// countMoves (what perft counts at its leaves) or mobility (what the two-player evaluation
+// reads) of every player of a middle-game position, the one on turn and the others.
+void BM_SearchMoveCounts(benchmark::State& state) {
+    const Map* map = benchmarkMap(state);
+    if (map == nullptr) {
+        return;
+    }
+    const MidGame mid = midGame(*map);
+    const SearchBoard& board = *mid.board;
+    unsigned (SearchBoard::*count)(Player) const =
+        state.range(1) == 0 ? &SearchBoard::countMoves : &SearchBoard::mobility;
+    unsigned n = 0;
+    for (auto _ : state) {
+        n = 0;
+        for (unsigned p = 1; p <= board.players(); ++p) {
+            n += (board.*count)(static_cast<Player>(p));
+        }
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetLabel(label(kMaps[state.range(0)], board, n));
+}
+BENCHMARK(BM_SearchMoveCounts)->ArgsProduct({{0, 1, 2}, {0, 1}});
+
 // One make and one unmake per iteration, going round the legal moves of the position.
 void BM_SearchMakeUnmake(benchmark::State& state) {
-    const Map* map = loadMap(kMaps[state.range(0)]);
+    const Map* map = benchmarkMap(state);
     if (map == nullptr) {
-        state.SkipWithError("map not readable");
         return;
     }
     const MidGame mid = midGame(*map);

@@ -1,8 +1,10 @@
 // The AI's search: a legal answer in every kind of position of every sample map, a won
-// position solved, the depth limit kept, an answer at once when time is short, and the
-// transposition table changing nothing but the speed.
+// position solved, a win found with three players not taken for a proof, the depth limit
+// kept, the time budget kept on a clock of the test's own, an answer at once when time is
+// short, and the transposition table changing nothing but the speed.
 #include <chrono>
 #include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,39 @@ constexpr const char* OneWinningMove = "2\n0\n0 0\n4 5\n"
                                        "1 2 0 2 2\n"
                                        "2 1 0 1 1\n"
                                        "1 1 0 2 0\n";
+
+// Player 1 on turn captures every opposing stone with its one move, and the game is over: with
+// two players a proven win, with three one only under the model of the opponents. Below, the
+// same on a single row, where every line ends within three moves.
+constexpr const char* TwoPlayersWinAtOnce = "2\n0\n0 0\n4 6\n"
+                                            "1 2 0 0 0 0\n"
+                                            "0 0 0 0 0 0\n"
+                                            "0 0 0 0 0 0\n"
+                                            "0 0 0 0 0 0\n";
+constexpr const char* ThreePlayersWinAtOnce = "3\n0\n0 0\n4 6\n"
+                                              "1 2 3 0 0 0\n"
+                                              "0 0 0 0 0 0\n"
+                                              "0 0 0 0 0 0\n"
+                                              "0 0 0 0 0 0\n";
+constexpr const char* ThreePlayersOnARow = "3\n0\n0 0\n1 6\n"
+                                           "1 2 3 0 0 0\n";
+
+// A clock that stands where the test sets it, and moves on to `later` at the
+// `readingsToJump`-th reading from when that is set, so that a search stops at a chosen point.
+struct TestClock {
+    SearchClock::time_point now = SearchClock::time_point{} + std::chrono::hours(1);
+    SearchClock::time_point later;
+    unsigned readingsToJump = 0;
+
+    SearchNow reader() {
+        return [this] {
+            if (readingsToJump != 0 && --readingsToJump == 0) {
+                now = later;
+            }
+            return now;
+        };
+    }
+};
 
 // Whether the searched move is one the referee accepts from the player on turn.
 void expectLegal(const Game& game, const SearchBoard& board, const SearchInfo& info) {
@@ -120,6 +155,42 @@ TEST(Searcher, SolvesAPositionWithOneWinningMove) {
     EXPECT_GT(info.score, SearchParams::WinScore);
 }
 
+// A won game found at depth 1 ends the deepening with two players; with three, under either
+// model of the opponents, the deepening goes on to the depth limit, or to the depth where every
+// line has ended.
+TEST(Searcher, EndsTheDeepeningOnAWinOnlyWithTwoPlayers) {
+    const struct {
+        const char* map;
+        MultiPlayerSearch strategy;
+        unsigned limit;
+        unsigned depth;
+        bool exact;
+    } cases[] = {
+        {TwoPlayersWinAtOnce, MultiPlayerSearch::PARANOID, 4, 1, true},
+        {ThreePlayersWinAtOnce, MultiPlayerSearch::PARANOID, 4, 4, false},
+        {ThreePlayersWinAtOnce, MultiPlayerSearch::BEST_REPLY, 4, 4, false},
+        {ThreePlayersOnARow, MultiPlayerSearch::BEST_REPLY, 10, 3, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.map);
+        const auto map = mapFromText(c.map);
+        SearchBoard board(*map);
+        Searcher searcher(board, nullptr);
+        searcher.setStrategy(c.strategy);
+        SearchLimits limits;
+        limits.depth = c.limit;
+        std::vector<int> scores;
+        const SearchInfo info = searcher.search(
+            board, limits, [&scores](const SearchInfo& i) { scores.push_back(i.score); });
+        EXPECT_EQ(info.depth, c.depth);
+        EXPECT_EQ(info.exact, c.exact);
+        ASSERT_EQ(scores.size(), c.depth);
+        for (const int score : scores) {
+            EXPECT_GT(score, SearchParams::WinScore);
+        }
+    }
+}
+
 // Iterations stop at the depth limit, the line is no longer than it, and each completed
 // iteration is reported once.
 TEST(Searcher, KeepsTheDepthLimit) {
@@ -163,6 +234,82 @@ TEST(Searcher, AnswersWhenTimeIsShort) {
                 searcher.search(board, moveLimits(SearchClock::now(), limitMs, 0));
             expectLegal(game, board, info);
             EXPECT_LT(info.depth, SearchParams::MaxDepth);
+        }
+    }
+}
+
+// The budget of a request as the README gives it: the limit (after the client's safety offset,
+// so 500 for a server's 1000) less 15 % less 25 ms, no new iteration after 45 % of that, and
+// --movetime (1000 by default) for a limit of 0; a limit within the margin leaves nothing.
+TEST(TimeBudget, LeavesTheMarginsOfTheReadme) {
+    const struct {
+        unsigned limitMs;
+        unsigned moveTimeMs;
+        long long deadlineUs;
+        long long softUs;
+    } cases[] = {
+        {500, 1000, 400'000, 180'000},
+        {4500, 1000, 3'800'000, 1'710'000},
+        {0, 200, 145'000, 65'250},
+        {0, SearchParams::DefaultMoveTimeMs, 825'000, 371'250},
+        {30, 1000, 500, 225},
+        {29, 1000, 0, 0},
+        {1, 1000, 0, 0},
+    };
+    const SearchClock::time_point start{};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limitMs);
+        const SearchLimits limits = moveLimits(start, grantedMs(c.limitMs, c.moveTimeMs), 7);
+        const auto us = [start](SearchClock::time_point t) {
+            return std::chrono::duration_cast<std::chrono::microseconds>(t - start).count();
+        };
+        EXPECT_NEAR(us(limits.deadline), c.deadlineUs, 1);
+        EXPECT_NEAR(us(limits.softDeadline), c.softUs, 1);
+        EXPECT_EQ(limits.depth, 7u);
+    }
+}
+
+// On the budget of a 500 ms limit (400 ms, no new iteration after 180 ms), read from a clock
+// of the test's own: (a) when the clock reaches the deadline at its first reading inside
+// iteration 4, the answer is the move, score and line of iteration 3, though nodes of
+// iteration 4 were searched; a microsecond earlier iteration 4 ends and no fifth starts. (b)
+// At 180 ms after iteration 2 no third one starts; a microsecond before it the search goes on
+// to the depth limit.
+TEST(Searcher, KeepsItsTimeBudgetOnItsClock) {
+    const auto map = mapFromFile("classic8x8.map");
+    SearchBoard board(*map);
+    using std::chrono::microseconds;
+    const struct {
+        unsigned afterDepth;
+        long long atUs;
+        unsigned readings;
+        unsigned depth;
+    } cases[] = {
+        {3, 400'000, 2, 3},
+        {3, 399'999, 2, 4},
+        {2, 180'000, 1, 2},
+        {2, 179'999, 1, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.atUs);
+        TestClock clock;
+        Searcher searcher(board, nullptr);
+        searcher.setClock(clock.reader());
+        const SearchLimits limits = moveLimits(clock.now, 500, 6);
+        SearchInfo last;
+        const SearchInfo info = searcher.search(board, limits, [&](const SearchInfo& i) {
+            if (i.depth == c.afterDepth) {
+                last = i;
+                clock.later = clock.now + microseconds(c.atUs);
+                clock.readingsToJump = c.readings;
+            }
+        });
+        EXPECT_EQ(info.depth, c.depth);
+        if (c.depth == c.afterDepth) {
+            EXPECT_EQ(info.best, last.best);
+            EXPECT_EQ(info.score, last.score);
+            EXPECT_EQ(info.pv, last.pv);
+            EXPECT_EQ(info.nodes > last.nodes, c.readings > 1);
         }
     }
 }

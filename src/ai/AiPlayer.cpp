@@ -197,8 +197,8 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
     if (m_searcher == nullptr) {
         prepareSearch(board);
     }
-    const unsigned limit = timelimit != 0 ? timelimit : m_moveTime;
-    const SearchInfo info = m_searcher->search(board, moveLimits(start, limit, depthlimit));
+    const SearchInfo info =
+        m_searcher->search(board, moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit));
     if (!info.best.move.isValid()) {
         Move fallback;
         if (game->nextMove(fallback, false)) {

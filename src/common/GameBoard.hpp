@@ -1,5 +1,7 @@
 // The mutable playing surface of one game: square contents, stocks, stone counts, the
-// player/colour mapping and the precomputed step tables that every line walk reads.
+// player/colour mapping and the precomputed step tables that every line walk reads. It is
+// written apart from the search board (SearchBoard in src/search/), so that the tests that
+// cross-check the two rules engines catch a fault in either.
 #pragma once
 
 #include <array>

@@ -1,7 +1,8 @@
 // The fixed shape of a map as the search reads it: squares, the step table through
 // transitions, the straight lines (rays) from every square in every direction, the reverse
 // steps, and the random keys of the position hash. Built once per map and shared, read-only,
-// by every SearchBoard of that map.
+// by every SearchBoard of that map. The step table is built here from the map, not taken from
+// the referee's neighbourhood code, so that a fault in either shows against the other.
 #pragma once
 
 #include <cstdint>
@@ -87,9 +88,6 @@ public:
     };
     Tail tail(index_t i, unsigned d) const { return m_tails[i * 8u + d]; }
 
-    // The squares j with neighbour(j, d) == i for some d, j != i, with multiplicity: whose
-    // neighbour counts change when i becomes occupied or free. `reverseBegin(i)` to
-    // `reverseBegin(i + 1)` in reverseData(); each entry is j * 8 + d.
     // True on boards of at most 64 squares without transitions, where sets of squares are
     // single words and a step is a shift (see shift()).
     bool bitboards() const { return m_bitboards; }
@@ -97,6 +95,9 @@ public:
     // Bitboard maps: the choice and bonus squares of the map.
     std::uint64_t choiceOrBonus() const { return m_choiceOrBonus; }
 
+    // The squares j with neighbour(j, d) == i for some d, j != i, with multiplicity: whose
+    // neighbour counts change when i becomes occupied or free. `reverseBegin(i)` to
+    // `reverseBegin(i + 1)` in reverseData(); each entry is j * 8 + d.
     std::uint32_t reverseBegin(index_t i) const { return m_reverseOffset[i]; }
     const std::uint32_t* reverseData() const { return m_reverse.data(); }
 

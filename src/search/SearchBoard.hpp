@@ -1,7 +1,10 @@
 // The complete rules of a position, built for searching: moves are made and taken back through
 // an undo log, the position hash and the stone counts are kept up to date on every change, and
 // legal moves are found from candidate squares and precomputed rays. It plays exactly as the
-// referee (Game with its GameBoard) does, turn engine included.
+// referee (Game with its GameBoard) does, turn engine included, yet is written apart from it,
+// down to the step table BoardGeometry builds for itself instead of reading the referee's
+// neighbourhood code: the two engines are each the other's test (tests/test_search_board.cpp
+// and reversi-perft cross-check them), so that a fault in one shows against the other.
 #pragma once
 
 #include <array>
@@ -229,6 +232,8 @@ private:
     template <typename Visit>
     index_t forEachPlacement(Player p, index_t from, Visit&& visit) const;
     index_t firstPlacement(Player p) const;
+    template <typename Weight>
+    unsigned weightedMoves(Player p, std::uint64_t weighted, Weight weight) const;
     index_t scanStart(Player p) const;
     bool mayMove(Player p) const;
     bool placementFromStones(Player p) const;

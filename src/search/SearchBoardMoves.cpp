@@ -319,7 +319,12 @@ bool SearchBoard::tailReachesFree(index_t start, unsigned d, Square colour) cons
     return false;
 }
 
-unsigned SearchBoard::countMoves(Player p) const {
+// The moves of p counted with `weight(square)` for each placement: a throw on every square that
+// is not a hole in the bomb phase, none for a player who may not move. On bitboard maps all
+// placements count one at once, and only those on the free choice and bonus squares of the map
+// (the squares that `weighted` selects; weight 1 elsewhere) are looked at one by one.
+template <typename Weight>
+unsigned SearchBoard::weightedMoves(Player p, std::uint64_t weighted, Weight weight) const {
     if (!mayMove(p)) {
         return 0;
     }
@@ -328,38 +333,28 @@ unsigned SearchBoard::countMoves(Player p) const {
     }
     if (m_bitboards) {
         const std::uint64_t bits = turnPlacementBits(p);
-        const std::uint64_t special = bits & m_s.freeBits & m_geo->choiceOrBonus();
         unsigned count = static_cast<unsigned>(std::popcount(bits));
-        for (std::uint64_t s = special; s != 0; s &= s - 1) {
-            count += m_squares[std::countr_zero(s)] == Square::CHOICE ? players() - 1u : 1u;
+        for (std::uint64_t s = bits & m_s.freeBits & weighted; s != 0; s &= s - 1) {
+            count += weight(m_squares[std::countr_zero(s)]) - 1u;
         }
         return count;
     }
     unsigned count = 0;
     forEachPlacement(p, scanStart(p), [&](index_t i) {
-        const Square s = m_squares[i];
-        count += s == Square::CHOICE ? players() : s == Square::BONUS ? 2u : 1u;
+        count += weight(m_squares[i]);
         return true;
     });
     return count;
 }
 
-unsigned SearchBoard::mobility(Player p) const {
-    if (!mayMove(p)) {
-        return 0;
-    }
-    if (m_s.phase == GamePhase::TERMINAL) {
-        return canBomb(p) ? m_s.nonHoles : 0;
-    }
-    if (m_bitboards) {
-        return static_cast<unsigned>(std::popcount(turnPlacementBits(p)));
-    }
-    unsigned count = 0;
-    forEachPlacement(p, scanStart(p), [&](index_t) {
-        ++count;
-        return true;
+unsigned SearchBoard::countMoves(Player p) const {
+    return weightedMoves(p, m_geo->choiceOrBonus(), [this](Square s) {
+        return s == Square::CHOICE ? players() : s == Square::BONUS ? 2u : 1u;
     });
-    return count;
+}
+
+unsigned SearchBoard::mobility(Player p) const {
+    return weightedMoves(p, 0, [](Square) { return 1u; });
 }
 
 unsigned SearchBoard::generateMoves(Player p, SearchMove* out) const {

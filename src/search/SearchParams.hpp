@@ -10,7 +10,8 @@ namespace SearchParams {
 
 // A won game scores WinScore plus the stone margin; a lost one -WinScore plus the (negative)
 // margin and its rank. Heuristic scores are kept inside +-HeuristicLimit, so that any score
-// beyond it is a proven result.
+// beyond it is a game won or lost at the end of the searched line: a proven result with two
+// players, with more one that holds only if the opponents play as the search assumes.
 constexpr int WinScore = 1'000'000;
 constexpr int HeuristicLimit = WinScore / 2;
 // Between two ranks at the end of a game with three or more players: more than any stone
@@ -66,8 +67,8 @@ constexpr int BombAreaValue = 3;
 // inversions still to come, each open inversion square taken with this chance (in percent).
 constexpr int InversionTakenPercent = 70;
 
-// Parity in two-player games: with this many empty squares or fewer, the side that gets the
-// last move in the odd region count gains this bonus.
+// Parity in two-player games: with this many empty squares or fewer, and an odd number of them,
+// the side on turn gets the last move unless someone passes, and gains this bonus.
 constexpr unsigned ParityEmpties = 14;
 constexpr int ParityBonus = 20;
 

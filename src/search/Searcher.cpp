@@ -24,7 +24,7 @@ Searcher::Searcher(const SearchBoard& board, TranspositionTable* table)
 // search stopped in the middle of an iteration keeps the best move of that iteration if at
 // least its first move was searched to the end.
 SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, const Report& report) {
-    const auto start = SearchClock::now();
+    const auto start = m_now();
     m_board = &board;
     m_root = board.toMove();
     m_limits = limits;
@@ -32,7 +32,8 @@ SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, cons
     m_work = 0;
     m_nextCheck = ClockCheckInterval;
     m_stopped = false;
-    m_bestReply = m_strategy == MultiPlayerSearch::BEST_REPLY && board.validPlayers() > 2;
+    m_twoPlayers = board.validPlayers() <= 2;
+    m_bestReply = m_strategy == MultiPlayerSearch::BEST_REPLY && !m_twoPlayers;
     SearchInfo info;
     prepareRoot();
     if (!m_rootMoves.empty()) {
@@ -40,7 +41,7 @@ SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, cons
         deepen(info, start, report);
     }
     info.nodes = m_nodes;
-    info.elapsed = SearchClock::now() - start;
+    info.elapsed = m_now() - start;
     m_board = nullptr;
     return info;
 }
@@ -70,11 +71,12 @@ void Searcher::prepareRoot() {
     }
 }
 
+// Deepens until the depth limit, the time or an exact result ends it (see SearchInfo::exact).
 void Searcher::deepen(SearchInfo& info, SearchClock::time_point start, const Report& report) {
     const unsigned maxDepth = m_limits.depth != 0 ? std::min(m_limits.depth, MaxDepth) : MaxDepth;
     const unsigned movesLeft = m_eval.movesLeftBound(*m_board);
     for (unsigned depth = 1; depth <= maxDepth; ++depth) {
-        const auto now = SearchClock::now();
+        const auto now = m_now();
         if (now >= m_limits.deadline || (depth > 1 && now >= m_limits.softDeadline)) {
             break;
         }
@@ -92,9 +94,9 @@ void Searcher::deepen(SearchInfo& info, SearchClock::time_point start, const Rep
         info.score = score;
         info.best = m_rootMoves.front();
         info.pv.assign(m_pv[0].begin(), m_pv[0].begin() + m_pvLength[0]);
-        info.exact = std::abs(score) >= HeuristicLimit || depth >= movesLeft;
+        info.exact = depth >= movesLeft || (m_twoPlayers && std::abs(score) >= HeuristicLimit);
         info.nodes = m_nodes;
-        info.elapsed = SearchClock::now() - start;
+        info.elapsed = m_now() - start;
         if (report) {
             report(info);
         }
@@ -377,8 +379,7 @@ bool Searcher::spend(std::uint64_t work) {
         return false;
     }
     m_nextCheck = m_work + ClockCheckInterval;
-    if ((m_limits.nodes != 0 && m_nodes >= m_limits.nodes) ||
-        SearchClock::now() >= m_limits.deadline) {
+    if ((m_limits.nodes != 0 && m_nodes >= m_limits.nodes) || m_now() >= m_limits.deadline) {
         m_stopped = true;
     }
     return m_stopped;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/Evaluation.hpp"
@@ -18,6 +19,8 @@
 #include "search/TranspositionTable.hpp"
 
 using SearchClock = std::chrono::steady_clock;
+// Where a search reads the time: SearchClock::now, or in tests a clock of their own.
+using SearchNow = std::function<SearchClock::time_point()>;
 
 enum class MultiPlayerSearch { PARANOID, BEST_REPLY };
 
@@ -51,7 +54,10 @@ struct SearchInfo {
     std::uint64_t nodes = 0;
     SearchClock::duration elapsed{};
     std::vector<PlyMove> pv;
-    // The result is proven: a won or lost game, or a tree searched to the end of every line.
+    // No deeper iteration can change the result: every line was searched to the end of the game,
+    // or, with two players, a win or loss is proven. With three or more players both the
+    // result and a won or lost game found on the way hold only under the model of the
+    // opponents (paranoid or best reply), so a win or loss alone does not end the deepening.
     bool exact = false;
 };
 
@@ -67,6 +73,7 @@ public:
     void setStrategy(MultiPlayerSearch strategy) { m_strategy = strategy; }
     // Equal moves at the root are tried in an order drawn from this seed.
     void setSeed(std::uint32_t seed) { m_random.seed(seed); }
+    void setClock(SearchNow now) { m_now = std::move(now); }
     const Evaluator& evaluator() const { return m_eval; }
 
     // Searches for the player on turn; `board` is left as it was. `report` hears of every
@@ -104,12 +111,15 @@ private:
     MultiPlayerSearch m_strategy = SearchParams::DefaultBestReply ? MultiPlayerSearch::BEST_REPLY
                                                                   : MultiPlayerSearch::PARANOID;
     std::mt19937 m_random{0};
+    SearchNow m_now = SearchClock::now;
 
     // State of the running search.
     SearchBoard* m_board = nullptr;
     Player m_root = Player::P_INVALID;
     SearchLimits m_limits;
     bool m_bestReply = false;
+    // Two players (left in the game): a won or lost game found by the search is a real proof.
+    bool m_twoPlayers = false;
     std::uint64_t m_nodes = 0;
     std::uint64_t m_work = 0;
     std::uint64_t m_nextCheck = 0;

@@ -1,6 +1,12 @@
+// The arithmetic of the time a move may take, from the limit of the request to the deadlines
+// of the search.
 #include "search/TimeBudget.hpp"
 
 #include <algorithm>
+
+unsigned grantedMs(unsigned limitMs, unsigned moveTimeMs) {
+    return limitMs != 0 ? limitMs : moveTimeMs;
+}
 
 SearchLimits moveLimits(SearchClock::time_point start, unsigned limitMs, unsigned depth) {
     using std::chrono::microseconds;

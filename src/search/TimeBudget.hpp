@@ -4,6 +4,10 @@
 
 #include "search/Searcher.hpp"
 
+// The milliseconds a move request grants: its limit (after the client's safety offset), or
+// `moveTimeMs` (--movetime) when the server sets none (a limit of 0).
+unsigned grantedMs(unsigned limitMs, unsigned moveTimeMs);
+
 // Limits of a search that starts its clock at `start` (when the request arrived) for a move
 // with `limitMs` milliseconds and a depth limit (0 for none). The hard deadline is the limit
 // less SearchParams::TimeMarginFraction and TimeMarginMs; no iteration starts after
