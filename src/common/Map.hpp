@@ -28,6 +28,11 @@ enum class Square : std::uint8_t {
     NONE = 255,
 };
 
+// True for the squares that hold a player's stone, 1 ... 8.
+constexpr bool isStone(Square s) {
+    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
+}
+
 // The eight directions clockwise from north; y grows towards the south.
 enum class Direction : std::uint8_t {
     N = 0,

@@ -47,10 +47,6 @@ private:
     bool m_additive;
 };
 
-bool isStone(Square s) {
-    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
-}
-
 } // namespace
 
 bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages) {
