@@ -71,6 +71,9 @@ std::istream& readUnsigned(std::istream& is, std::uint64_t& value, std::uint64_t
 
 class Map;
 
+// Whether a map file could be opened and, when it could, whether it holds a valid map.
+enum class MapLoad { CANNOT_OPEN, INVALID, VALID };
+
 // One transition joins two ends on the rim of the playable area: a line leaving (xStart, yStart)
 // through side dStart goes on at (xEnd, yEnd) moving away from side dEnd, and the other way round.
 // m_isValid only tells a transition built from six values from a default-constructed one.
@@ -116,8 +119,11 @@ public:
     Map(const Map&) = delete;
     Map& operator=(const Map&) = delete;
 
-    // Reads the file ("-" is standard input) and names the map after the path.
-    bool loadFromFile(const std::string& path);
+    // Reads the file ("-" is standard input) and names the map after the path. A file that
+    // cannot be opened is logged as "Cannot open map PATH: REASON" and leaves the squares,
+    // transitions and figures of the map as they were.
+    MapLoad readFile(const std::string& path);
+    bool loadFromFile(const std::string& path) { return readFile(path) == MapLoad::VALID; }
     bool loadFromString(const std::string& text);
 
     void setName(const std::string& name) { m_name = name; }

@@ -57,20 +57,18 @@ bool readMapText(const std::string& text, Map& map, std::vector<std::string>& me
 MapReport checkMapFile(const std::string& path) {
     MapReport report;
     report.name = path;
-    if (path != "-" && !std::ifstream(path)) {
-        report.errors.push_back("cannot open the file");
-        return report;
-    }
-    report.opened = true;
     report.map = std::make_unique<Map>();
-    bool valid = false;
+    MapLoad load = MapLoad::INVALID;
     {
         const MapMessageCapture capture(report.errors);
-        valid = report.map->loadFromFile(path);
+        load = report.map->readFile(path);
     }
-    if (valid) {
+    report.opened = load != MapLoad::CANNOT_OPEN;
+    if (load == MapLoad::VALID) {
         report.warnings = mapWarnings(*report.map);
-    } else if (report.errors.empty()) {
+        return report;
+    }
+    if (report.opened && report.errors.empty()) {
         report.errors.push_back("the map reader refused the map");
     }
     return report;
