@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/Logging.hpp"
+#include "tools/map/MapScan.hpp"
 
 namespace {
 
@@ -47,6 +48,26 @@ private:
     bool m_additive;
 };
 
+// Reads the text of a map file again for the scanner; standard input cannot be read twice, and
+// a file beyond MAX_SCANNED bytes is no hand-written map.
+std::optional<std::string> diagnoseFile(const std::string& path) {
+    constexpr std::size_t MAX_SCANNED = std::size_t{4} << 20;
+    if (path == "-") {
+        return std::nullopt;
+    }
+    std::ifstream file(path, std::ios::binary);
+    std::string text;
+    std::array<char, 65536> buffer{};
+    while (file.read(buffer.data(), buffer.size()) || file.gcount() > 0) {
+        text.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+        if (text.size() > MAX_SCANNED) {
+            return std::nullopt;
+        }
+    }
+    const auto problem = scanMapText(text);
+    return problem ? std::optional(describeProblem(path, *problem)) : std::nullopt;
+}
+
 } // namespace
 
 bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages) {
@@ -68,9 +89,13 @@ MapReport checkMapFile(const std::string& path) {
         report.warnings = mapWarnings(*report.map);
         return report;
     }
-    if (report.opened && report.errors.empty()) {
+    if (!report.opened) {
+        return report;
+    }
+    if (report.errors.empty()) {
         report.errors.push_back("the map reader refused the map");
     }
+    report.diagnosis = diagnoseFile(path);
     return report;
 }
 
@@ -111,6 +136,9 @@ std::vector<std::string> mapWarnings(const Map& map) {
 }
 
 void printReport(std::ostream& os, const MapReport& report) {
+    if (report.diagnosis) {
+        os << *report.diagnosis << '\n';
+    }
     os << report.name << ": ";
     if (report.valid()) {
         const Map& map = *report.map;
