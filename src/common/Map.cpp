@@ -169,14 +169,16 @@ MapLoad Map::readFile(const std::string& path) {
         return readFrom(std::cin) ? MapLoad::VALID : MapLoad::INVALID;
     }
     std::error_code ignored;
-    errno = std::filesystem::is_directory(path, ignored) ? EISDIR : 0;
+    const bool folder = std::filesystem::is_directory(path, ignored);
     std::ifstream file;
-    if (errno == 0) {
+    errno = 0;
+    if (!folder) {
         file.open(path);
     }
     if (!file.is_open()) {
+        const int reason = folder ? EISDIR : errno;
         LOG(loggerMap, ERR) << "Cannot open map " << path << ": "
-                            << (errno != 0 ? std::strerror(errno) : "unknown reason");
+                            << (reason != 0 ? std::strerror(reason) : "unknown reason");
         return MapLoad::CANNOT_OPEN;
     }
     return readFrom(file) ? MapLoad::VALID : MapLoad::INVALID;
