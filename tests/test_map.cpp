@@ -160,7 +160,9 @@ TEST(MapReader, DefaultMapTextStandardInputAndMissingFiles) {
     EXPECT_EQ(written(map), EXAMPLE);
     EXPECT_FALSE(map.loadFromString("2 0 0 0 1 1 X"));
     EXPECT_EQ(log.messages(), (Messages{std::string("Done reading map:\n ") + EXAMPLE,
-                                        "Error in stream", "Invalid tile at (0, 0)"}));
+                                        "Cannot open map " + mapPath("no-such-file.map") +
+                                            ": No such file or directory",
+                                        "Invalid tile at (0, 0)"}));
 }
 
 // 200 squares, the given number of them bonus squares.

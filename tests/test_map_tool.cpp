@@ -81,8 +81,11 @@ TEST(MapToolCheck, ReportsEveryReaderMessageAndTheVerdicts) {
         EXPECT_NE(report.find(": invalid\n"), std::string::npos) << report;
         EXPECT_NE(report.find("  error: " + broken.second + "\n"), std::string::npos) << report;
     }
-    EXPECT_NE(section(result.out, folder.file("missing.map")).find("cannot open"),
-              std::string::npos);
+    EXPECT_NE(section(result.out, folder.file("missing.map"))
+                  .find("  error: Cannot open map " + folder.file("missing.map") +
+                        ": No such file or directory\n"),
+              std::string::npos)
+        << result.out;
 
     // A stone of a player the map lacks and a player without stones are warnings only.
     writeFile(folder.file("stray.map"), "2\n0\n0 0\n2 3\n1 0 5\n0 1 0\n");
@@ -99,6 +102,45 @@ TEST(MapToolCheck, ReportsEveryReaderMessageAndTheVerdicts) {
         << ok.out;
     EXPECT_NE(ok.out.find("example2p.map: valid (2 players, 4 x 3, 1 transition)\n"),
               std::string::npos);
+}
+
+// One mistake each in copies of real maps: the first line for the file names the line and column
+// of the mistake, or the line where the text ends early, and what should stand there.
+TEST(MapToolCheck, PointsAtTheFirstProblemInTheText) {
+    TempFolder folder;
+    const std::string classic = readFile(mapPath("classic8x8.map"));
+    const std::string example = readFile(mapPath("example2p.map"));
+    // The text with line `number` (from 1) changed by replacing `from` by `to` in it.
+    const auto edited = [](const std::string& text, unsigned number, const std::string& from,
+                           const std::string& to) {
+        std::size_t start = 0;
+        for (unsigned line = 1; line < number; ++line) {
+            start = text.find('\n', start) + 1;
+        }
+        std::string result = text;
+        return result.replace(text.find(from, start), from.size(), to);
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {edited(classic, 7, "0 0 0", "0 0 O"),
+         ":7:5: found \"O\", expected a square: 0-8, -, c, i, b or x"},
+        {edited(classic, 8, "0 0 0\n", "0 0 0 0\n"),
+         ":8:17: row 4 has 9 squares, the map is 8 wide"},
+        {edited(classic, 9, " 0 0\n", " 0\n"), ":9:14: row 5 has 7 squares, the map is 8 wide"},
+        {classic.substr(0, 12), ":4: the file ends early: 8 rows of squares expected, 0 found"},
+        {classic + "0 0 0 0 0 0 0 0\n", ":13:1: found 9 rows of squares, the map is 8 high"},
+        {edited(example, 4, "3 4", "3 51"), ":4:3: found \"51\", expected the width: 1-50"},
+        {edited(example, 8, "6 <->", "9 <->"), ":8:5: found \"9\", expected a direction: 0-7"},
+        {edited(example, 8, "<-> ", "<->"), ":8:7: found \"<->3\", expected \"<->\""},
+        {example + "1 1 x\n", ":9:5: found \"x\", expected a direction: 0-7"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(expected);
+        writeFile(folder.file("x.map"), text);
+        const auto result = mapTool({"check", folder.file("x.map")});
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.out.substr(0, result.out.find("\n  error: ")),
+                  folder.file("x.map") + expected + "\n" + folder.file("x.map") + ": invalid");
+    }
 }
 
 // A map in any legal spacing comes out in the writer's layout, reads back to the same map and

@@ -1,10 +1,11 @@
 // scripts/play end to end: a person (scripted input) plays a whole game against the AI with the
-// real server, AI and console client, sees the final board and scores, and nothing the script
-// started outlives it, also when the person presses Ctrl-C.
+// real server, AI and console client, sees the final board and scores and is told their seat
+// and place, and nothing the script started outlives it, also when the person presses Ctrl-C.
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -76,6 +77,30 @@ TEST(PlayScript, PersonPlaysAWholeGameAgainstTheAi) {
     ASSERT_NE(scores, std::string::npos) << result.out;
     EXPECT_LT(board, scores);
     EXPECT_EQ(countOf(result.out.substr(scores), "\n  Player "), 2u);
+    std::smatch points;
+    ASSERT_TRUE(std::regex_search(
+        result.out, points, std::regex("Player 1: (\\d+) points.*\n  Player 2: (\\d+) points")));
+    const int ai = std::stoi(points[1]);
+    const int person = std::stoi(points[2]);
+    const std::string place = person > ai    ? "finished first"
+                              : person == ai ? "shared first"
+                                             : "finished second";
+    EXPECT_TRUE(result.out.ends_with("\nYou were player 2 and " + place + " of 2 (" +
+                                     std::to_string(person) + " points against " +
+                                     std::to_string(ai) + ").\n"))
+        << result.out;
+    EXPECT_FALSE(result.leftProcessesBehind) << result.err;
+    EXPECT_TRUE(run.leftNoFiles());
+}
+
+// A person who gives up at once (end of input) is disqualified, and told so at the end.
+TEST(PlayScript, APersonWhoGivesUpIsToldTheyWereDisqualified) {
+    PlayRun run;
+    const auto result = runProcess(Env, run.args({"--opponent", "bot"}), 60s, run.options);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_TRUE(result.out.ends_with("  Player 2: disqualified\n"
+                                     "You were player 2 and were disqualified.\n"))
+        << result.out;
     EXPECT_FALSE(result.leftProcessesBehind) << result.err;
     EXPECT_TRUE(run.leftNoFiles());
 }

@@ -161,15 +161,22 @@ TEST(Tool, DeclareOptionsHandsOverTheDeclarationsWithoutParsing) {
     EXPECT_EQ(tool.runs, 2);
 }
 
-// Colours are on only when standard output is a terminal and NO_COLOR is unset or empty;
-// --nocolor turns them off.
-TEST(Tool, ColoursOnlyOnATerminalUnlessRefused) {
+// Colours are on only when standard output is a terminal, or CLICOLOR_FORCE is set and not 0,
+// and NO_COLOR is unset or empty; --nocolor turns them off.
+TEST(Tool, ColoursOnlyOnATerminalOrForcedUnlessRefused) {
     expectColor(true, true, nullptr);
     expectColor(true, true, "");
     expectColor(false, true, "1");
     expectColor(false, true, nullptr, {"--nocolor"});
     expectColor(false, false, nullptr);
     expectColor(false, false, nullptr, {"--nocolor"});
+    setenv("CLICOLOR_FORCE", "1", 1);
+    expectColor(true, false, nullptr);
+    expectColor(false, false, "1");
+    expectColor(false, false, nullptr, {"--nocolor"});
+    setenv("CLICOLOR_FORCE", "0", 1);
+    expectColor(false, false, nullptr);
+    unsetenv("CLICOLOR_FORCE");
 }
 
 } // namespace

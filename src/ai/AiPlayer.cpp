@@ -216,8 +216,11 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
 // per completed iteration on standard output.
 bool AiPlayer::analyse() {
     Map map;
-    if (!map.loadFromFile(m_analyseMap)) {
+    const MapLoad load = map.readFile(m_analyseMap);
+    if (load == MapLoad::INVALID) {
         LOG(loggerAI, FATAL) << "Invalid map " << m_analyseMap << ". aborting.";
+    }
+    if (load != MapLoad::VALID) {
         return false;
     }
     GameRecordData record;

@@ -279,8 +279,11 @@ bool Arena::prepare() {
     for (std::string& path : m_maps) {
         path = absolute(path);
         Map map;
-        if (!map.loadFromFile(path)) {
+        const MapLoad load = map.readFile(path);
+        if (load == MapLoad::INVALID) {
             LOG(arenaLogger(), FATAL) << "Invalid map " << path;
+        }
+        if (load != MapLoad::VALID) {
             return false;
         }
         seats.push_back(map.getPlayers());

@@ -102,9 +102,6 @@ protected:
         Direction::N, Direction::NE, Direction::E, Direction::SE,
         Direction::S, Direction::SW, Direction::W, Direction::NW};
 
-    static constexpr bool isStone(Square s) {
-        return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
-    }
     template <typename E>
     static constexpr std::size_t idx(E value) {
         return static_cast<std::size_t>(value);

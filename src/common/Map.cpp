@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -158,13 +161,27 @@ bool readEnd(std::istream& is, map_axis& x, map_axis& y, Direction& d, const cha
 Map::Map() = default;
 Map::~Map() = default;
 
-bool Map::loadFromFile(const std::string& path) {
+// A folder opens as a stream on this system and only fails when read, so it is named as what
+// it is before anything is read.
+MapLoad Map::readFile(const std::string& path) {
     m_name = path;
     if (path == "-") {
-        return readFrom(std::cin);
+        return readFrom(std::cin) ? MapLoad::VALID : MapLoad::INVALID;
     }
-    std::ifstream file(path);
-    return readFrom(file);
+    std::error_code ignored;
+    const bool folder = std::filesystem::is_directory(path, ignored);
+    std::ifstream file;
+    errno = 0;
+    if (!folder) {
+        file.open(path);
+    }
+    if (!file.is_open()) {
+        const int reason = folder ? EISDIR : errno;
+        LOG(loggerMap, ERR) << "Cannot open map " << path << ": "
+                            << (reason != 0 ? std::strerror(reason) : "unknown reason");
+        return MapLoad::CANNOT_OPEN;
+    }
+    return readFrom(file) ? MapLoad::VALID : MapLoad::INVALID;
 }
 
 bool Map::loadFromString(const std::string& text) {

@@ -28,6 +28,11 @@ enum class Square : std::uint8_t {
     NONE = 255,
 };
 
+// True for the squares that hold a player's stone, 1 ... 8.
+constexpr bool isStone(Square s) {
+    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
+}
+
 // The eight directions clockwise from north; y grows towards the south.
 enum class Direction : std::uint8_t {
     N = 0,
@@ -65,6 +70,9 @@ std::istream& operator>>(std::istream& is, Direction& direction);
 std::istream& readUnsigned(std::istream& is, std::uint64_t& value, std::uint64_t max = UINT64_MAX);
 
 class Map;
+
+// Whether a map file could be opened and, when it could, whether it holds a valid map.
+enum class MapLoad { CANNOT_OPEN, INVALID, VALID };
 
 // One transition joins two ends on the rim of the playable area: a line leaving (xStart, yStart)
 // through side dStart goes on at (xEnd, yEnd) moving away from side dEnd, and the other way round.
@@ -111,8 +119,11 @@ public:
     Map(const Map&) = delete;
     Map& operator=(const Map&) = delete;
 
-    // Reads the file ("-" is standard input) and names the map after the path.
-    bool loadFromFile(const std::string& path);
+    // Reads the file ("-" is standard input) and names the map after the path. A file that
+    // cannot be opened is logged as "Cannot open map PATH: REASON" and leaves the squares,
+    // transitions and figures of the map as they were.
+    MapLoad readFile(const std::string& path);
+    bool loadFromFile(const std::string& path) { return readFile(path) == MapLoad::VALID; }
     bool loadFromString(const std::string& text);
 
     void setName(const std::string& name) { m_name = name; }

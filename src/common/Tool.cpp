@@ -13,10 +13,14 @@ const char* const Tool::Version = REVERSI_VERSION;
 
 namespace {
 
-// Colours go only to a terminal, and not when the user asked for none through NO_COLOR.
+// Colours go to a terminal, or anywhere when CLICOLOR_FORCE is set and not 0 (as scripts/play
+// sets it for the client whose output it copies on its way to the terminal), and never when the
+// user asked for none through NO_COLOR.
 bool colorWanted() {
     const char* noColor = std::getenv("NO_COLOR");
-    return isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || *noColor == '\0');
+    const char* force = std::getenv("CLICOLOR_FORCE");
+    const bool forced = force != nullptr && *force != '\0' && std::string(force) != "0";
+    return (isatty(STDOUT_FILENO) == 1 || forced) && (noColor == nullptr || *noColor == '\0');
 }
 
 } // namespace

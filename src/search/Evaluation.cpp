@@ -10,10 +10,6 @@ using namespace SearchParams;
 
 namespace {
 
-constexpr bool isStone(Square s) {
-    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
-}
-
 // A square a stone may still be placed on without an override stone.
 constexpr bool isOpen(Square s) {
     return s == Square::EMPTY || s == Square::INVERSION || s == Square::CHOICE ||

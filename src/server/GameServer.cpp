@@ -45,8 +45,11 @@ bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
 // seat is taken, and the run succeeds when the game has been played to its end.
 bool GameServer::doRun() {
     Map map;
-    if (!map.loadFromFile(m_mapFile)) {
+    const MapLoad load = map.readFile(m_mapFile);
+    if (load == MapLoad::INVALID) {
         LOG(loggerServer, FATAL) << "Invalid map " << m_mapFile << ". aborting.";
+    }
+    if (load != MapLoad::VALID) {
         return false;
     }
     if (!m_recordFile.empty() && !m_record.open(m_recordFile)) {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/Logging.hpp"
+#include "tools/map/MapScan.hpp"
 
 namespace {
 
@@ -47,8 +48,24 @@ private:
     bool m_additive;
 };
 
-bool isStone(Square s) {
-    return s >= Square::PLAYER1 && s <= Square::PLAYER_MAX;
+// Reads the text of a map file again for the scanner; standard input cannot be read twice, and
+// a file beyond MAX_SCANNED bytes is no hand-written map.
+std::optional<std::string> diagnoseFile(const std::string& path) {
+    constexpr std::size_t MAX_SCANNED = std::size_t{4} << 20;
+    if (path == "-") {
+        return std::nullopt;
+    }
+    std::ifstream file(path, std::ios::binary);
+    std::string text;
+    std::array<char, 65536> buffer{};
+    while (file.read(buffer.data(), buffer.size()) || file.gcount() > 0) {
+        text.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+        if (text.size() > MAX_SCANNED) {
+            return std::nullopt;
+        }
+    }
+    const auto problem = scanMapText(text);
+    return problem ? std::optional(describeProblem(path, *problem)) : std::nullopt;
 }
 
 } // namespace
@@ -61,22 +78,24 @@ bool readMapText(const std::string& text, Map& map, std::vector<std::string>& me
 MapReport checkMapFile(const std::string& path) {
     MapReport report;
     report.name = path;
-    if (path != "-" && !std::ifstream(path)) {
-        report.errors.push_back("cannot open the file");
-        return report;
-    }
-    report.opened = true;
     report.map = std::make_unique<Map>();
-    bool valid = false;
+    MapLoad load = MapLoad::INVALID;
     {
         const MapMessageCapture capture(report.errors);
-        valid = report.map->loadFromFile(path);
+        load = report.map->readFile(path);
     }
-    if (valid) {
+    report.opened = load != MapLoad::CANNOT_OPEN;
+    if (load == MapLoad::VALID) {
         report.warnings = mapWarnings(*report.map);
-    } else if (report.errors.empty()) {
+        return report;
+    }
+    if (!report.opened) {
+        return report;
+    }
+    if (report.errors.empty()) {
         report.errors.push_back("the map reader refused the map");
     }
+    report.diagnosis = diagnoseFile(path);
     return report;
 }
 
@@ -117,6 +136,9 @@ std::vector<std::string> mapWarnings(const Map& map) {
 }
 
 void printReport(std::ostream& os, const MapReport& report) {
+    if (report.diagnosis) {
+        os << *report.diagnosis << '\n';
+    }
     os << report.name << ": ";
     if (report.valid()) {
         const Map& map = *report.map;

@@ -3,17 +3,21 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "common/Map.hpp"
 
-// What reading one map file found. The map is kept for further work on a valid file.
+// What reading one map file found. The map is kept for further work on a valid file; an
+// invalid one may come with a diagnosis, "FILE:LINE:COLUMN: what is wrong", that points at
+// the place in the text to change.
 struct MapReport {
     std::string name;
     bool opened = false;
     std::unique_ptr<Map> map;
+    std::optional<std::string> diagnosis;
     std::vector<std::string> errors;
     std::vector<std::string> warnings;
 
@@ -32,5 +36,6 @@ MapReport checkMapFile(const std::string& path);
 // not have, players without start stones, transitions whose two ends are the same end.
 std::vector<std::string> mapWarnings(const Map& map);
 
-// "NAME: valid (...)" or "NAME: invalid", then one indented line per message.
+// The diagnosis when there is one, then "NAME: valid (...)" or "NAME: invalid", then one
+// indented line per message.
 void printReport(std::ostream& os, const MapReport& report);

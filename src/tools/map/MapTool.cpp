@@ -2,47 +2,68 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
 #include <random>
 
 #include "common/Logging.hpp"
 #include "tools/map/MapCommands.hpp"
 
-namespace {
+const std::vector<MapTool::Command>& MapTool::commands() {
+    static const std::vector<Command> table = {
+        {"check",
+         "  check FILE...                     read maps, list their problems; status 0 if all "
+         "valid\n",
+         {},
+         &MapTool::check},
+        {"format",
+         "  format FILE [-i | -o OUT]         write a valid map in the standard layout\n",
+         {"in-place", "output"},
+         &MapTool::format},
+        {"stats",
+         "  stats FILE [--games N --seed S]   figures and start fairness, optional greedy "
+         "self-play\n",
+         {"games", "seed"},
+         &MapTool::stats},
+        {"render",
+         "  render FILE -o OUT.svg            picture of a map\n"
+         "  render --record REC [--move N] -o OUT.svg   position after N events of a game "
+         "record\n",
+         {"record", "move", "output"},
+         &MapTool::render},
+        {"replay",
+         "  replay REC -o OUT.html            web page that replays a game record\n",
+         {"output"},
+         &MapTool::replay},
+        {"generate",
+         "  generate --players N --size WxH [--holes P] [--transitions K] [--specials "
+         "c,i,b,x]\n"
+         "           [--overrides N] [--bombs N,STRENGTH] [--seed S] [-o OUT.map]\n",
+         {"players", "size", "holes", "transitions", "specials", "overrides", "bombs", "seed",
+          "output"},
+         &MapTool::generate},
+    };
+    return table;
+}
 
-// The options each subcommand takes, by long name; "output" is everybody's.
-const std::map<std::string, std::vector<std::string>> COMMAND_OPTIONS = {
-    {"check", {}},
-    {"format", {"in-place", "output"}},
-    {"stats", {"games", "seed"}},
-    {"render", {"record", "move", "output"}},
-    {"replay", {"output"}},
-    {"generate",
-     {"players", "size", "holes", "transitions", "specials", "overrides", "bombs", "seed",
-      "output"}},
-};
-
-constexpr const char* USAGE =
-    "usage: reversi-map COMMAND [FILE...] [options]\n"
-    "  check FILE...                     read maps, list their problems; status 0 if all valid\n"
-    "  format FILE [-i | -o OUT]         write a valid map in the standard layout\n"
-    "  stats FILE [--games N --seed S]   figures and start fairness, optional greedy self-play\n"
-    "  render FILE -o OUT.svg            picture of a map\n"
-    "  render --record REC [--move N] -o OUT.svg   position after N events of a game record\n"
-    "  replay REC -o OUT.html            web page that replays a game record\n"
-    "  generate --players N --size WxH [--holes P] [--transitions K] [--specials c,i,b,x]\n"
-    "           [--overrides N] [--bombs N,STRENGTH] [--seed S] [-o OUT.map]\n";
-
-} // namespace
+std::string MapTool::usage() {
+    std::string text = "usage: reversi-map COMMAND [FILE...] [options]\n";
+    for (const Command& command : commands()) {
+        text += command.usage;
+    }
+    return text;
+}
 
 // Every option is declared for every subcommand, so that --help lists them all; each one
-// notes its long name when met, for checkOptionsFit.
+// notes its long name when met, for chosenCommand.
 bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
     const auto note = [this](const char* name) {
         return [this, name](const auto&, const auto&) { m_given.push_back(name); };
     };
-    OPTA::VariableArgument<std::string> command(m_command, "check, format, stats, render, "
-                                                           "replay or generate");
+    std::string names;
+    for (const Command& entry : commands()) {
+        names += names.empty() ? "" : &entry == &commands().back() ? " or " : ", ";
+        names += entry.name;
+    }
+    OPTA::VariableArgument<std::string> command(m_command, names);
     command.valuename("COMMAND");
     OPTA::VariableArgument<std::string> file(m_lastFile, "Map or record files");
     file.valuename("FILE").min(0).max(0);
@@ -103,29 +124,30 @@ bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
     return true;
 }
 
-bool MapTool::checkOptionsFit() const {
-    const auto command = COMMAND_OPTIONS.find(m_command);
+const MapTool::Command* MapTool::chosenCommand() const {
     if (m_command.empty()) {
-        std::cerr << USAGE;
-        return false;
+        std::cerr << usage();
+        return nullptr;
     }
-    if (command == COMMAND_OPTIONS.end()) {
-        std::cerr << "reversi-map: unknown command '" << m_command << "'\n" << USAGE;
-        return false;
+    const auto command = std::find_if(commands().begin(), commands().end(),
+                                      [this](const Command& c) { return m_command == c.name; });
+    if (command == commands().end()) {
+        std::cerr << "reversi-map: unknown command '" << m_command << "'\n" << usage();
+        return nullptr;
     }
     for (const std::string& option : m_given) {
-        const auto& allowed = command->second;
+        const auto& allowed = command->options;
         if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
             std::cerr << "reversi-map: " << m_command << " takes no --" << option << '\n';
-            return false;
+            return nullptr;
         }
     }
-    return true;
+    return &*command;
 }
 
 bool MapTool::oneFile(std::string& file) const {
     if (m_files.size() != 1) {
-        std::cerr << "reversi-map: " << m_command << " takes one file\n" << USAGE;
+        std::cerr << "reversi-map: " << m_command << " takes one file\n" << usage();
         return false;
     }
     file = m_files.front();
@@ -166,43 +188,60 @@ bool MapTool::generatorOptions(GeneratorOptions& options) const {
 // The rules engine's own log lines (a disqualification while replaying) are not the output of
 // this program.
 bool MapTool::doRun() {
-    if (!checkOptionsFit()) {
+    const Command* command = chosenCommand();
+    if (command == nullptr) {
         return false;
     }
     Logging::setLogLevel(loggerGame, logcraft::LogLevel::WARN);
+    return (this->*command->run)();
+}
+
+bool MapTool::check() {
+    if (m_files.empty()) {
+        std::cerr << "reversi-map: check needs at least one file\n";
+        return false;
+    }
+    return runCheck(m_files, std::cout);
+}
+
+bool MapTool::format() {
     std::string file;
-    if (m_command == "check") {
-        if (m_files.empty()) {
-            std::cerr << "reversi-map: check needs at least one file\n";
-            return false;
-        }
-        return runCheck(m_files, std::cout);
+    if (m_inPlace && !m_output.empty()) {
+        std::cerr << "reversi-map: format takes either -i or -o\n";
+        return false;
     }
-    if (m_command == "format") {
-        if (m_inPlace && !m_output.empty()) {
-            std::cerr << "reversi-map: format takes either -i or -o\n";
-            return false;
-        }
-        return oneFile(file) && runFormat(file, m_inPlace, m_output);
+    return oneFile(file) && runFormat(file, m_inPlace, m_output);
+}
+
+bool MapTool::stats() {
+    std::string file;
+    return oneFile(file) && runStats(file, m_games, m_seed, std::cout);
+}
+
+// A map file or a record, never both; without a record the one file is the map.
+bool MapTool::render() {
+    std::string file;
+    if (!m_record.empty() && !m_files.empty()) {
+        std::cerr << "reversi-map: render takes a map file or --record, not both\n";
+        return false;
     }
-    if (m_command == "stats") {
-        return oneFile(file) && runStats(file, m_games, m_seed, std::cout);
+    if (m_record.empty() && !oneFile(file)) {
+        return false;
     }
-    if (m_command == "render") {
-        if (m_record.empty() ? !oneFile(file) : !m_files.empty()) {
-            std::cerr << "reversi-map: render takes a map file or --record, not both\n";
-            return false;
-        }
-        const auto move = m_moveGiven ? std::optional<unsigned>(m_move) : std::nullopt;
-        if (move && m_record.empty()) {
-            std::cerr << "reversi-map: --move needs --record\n";
-            return false;
-        }
-        return runRender(file, m_record, move, m_output);
+    const auto move = m_moveGiven ? std::optional<unsigned>(m_move) : std::nullopt;
+    if (move && m_record.empty()) {
+        std::cerr << "reversi-map: --move needs --record\n";
+        return false;
     }
-    if (m_command == "replay") {
-        return oneFile(file) && runReplay(file, m_output);
-    }
+    return runRender(file, m_record, move, m_output);
+}
+
+bool MapTool::replay() {
+    std::string file;
+    return oneFile(file) && runReplay(file, m_output);
+}
+
+bool MapTool::generate() {
     GeneratorOptions options;
     if (!m_files.empty()) {
         std::cerr << "reversi-map: generate takes no file\n";

@@ -15,8 +15,26 @@ protected:
     bool doRun() override;
 
 private:
-    // Options that belong to another subcommand are refused rather than ignored.
-    bool checkOptionsFit() const;
+    // One subcommand: its name, its lines of the usage text, the options it takes by long name
+    // and the member that runs it. The table of them is the one place the commands are named.
+    struct Command {
+        const char* name;
+        const char* usage;
+        std::vector<std::string> options;
+        bool (MapTool::*run)();
+    };
+    static const std::vector<Command>& commands();
+    static std::string usage();
+
+    // The subcommand named on the command line, when it exists and fits the options given:
+    // options that belong to another subcommand are refused rather than ignored.
+    const Command* chosenCommand() const;
+    bool check();
+    bool format();
+    bool stats();
+    bool render();
+    bool replay();
+    bool generate();
     bool oneFile(std::string& file) const;
     bool generatorOptions(GeneratorOptions& options) const;
 

@@ -61,8 +61,11 @@ bool PerftTool::parseOptions(OPTA::ArgumentParser& parser) {
 // full depth. With --divide, one line per first move at the full depth follows.
 bool PerftTool::doRun() {
     Map map;
-    if (!map.loadFromFile(m_mapFile)) {
+    const MapLoad load = map.readFile(m_mapFile);
+    if (load == MapLoad::INVALID) {
         LOG(loggerGame, FATAL) << "Invalid map " << m_mapFile << ". aborting.";
+    }
+    if (load != MapLoad::VALID) {
         return false;
     }
     std::vector<std::string> names{m_engine};
