@@ -16,6 +16,17 @@ std::function<std::unique_ptr<Tool>()> maker() {
     return [] { return std::make_unique<T>(); };
 }
 
+// reversi-map's forms as its own table names them.
+std::vector<SubcommandDoc> mapSubcommands() {
+    std::vector<SubcommandDoc> forms;
+    for (const MapTool::Command& command : MapTool::commands()) {
+        for (const MapTool::CommandForm& form : command.forms) {
+            forms.push_back({form.synopsis, form.what});
+        }
+    }
+    return forms;
+}
+
 const std::vector<ProgramDoc> Programs{
     {"reversi-client",
      "console client for networked Reversi on arbitrary maps",
@@ -77,16 +88,7 @@ const std::vector<ProgramDoc> Programs{
       "first word. Output goes to standard output unless -o names a file; problems go to "
       "standard error. Options that belong to another subcommand are refused."},
      "0 when the subcommand succeeded (for check: when every map is valid)",
-     {{"check FILE...", "Reads each map as the game does and prints a verdict per file with "
-                        "its problems and likely mistakes."},
-      {"format FILE [-i | -o OUT]", "Writes a valid map in the standard layout."},
-      {"stats FILE [--games N] [--seed S]",
-       "Figures and start fairness of a map, optionally with greedy self-play games."},
-      {"render FILE -o OUT.svg", "An SVG picture of a map."},
-      {"render --record REC [--move N] -o OUT.svg",
-       "The position after N events of a game record."},
-      {"replay REC -o OUT.html", "A web page that replays a game record."},
-      {"generate [options] [-o OUT.map]", "A random valid map that is fair to every seat."}},
+     mapSubcommands(),
      maker<MapTool>()},
     {"reversi-perft",
      "count the move tree of a Reversi map",

@@ -10,33 +10,32 @@
 const std::vector<MapTool::Command>& MapTool::commands() {
     static const std::vector<Command> table = {
         {"check",
-         "  check FILE...                     read maps, list their problems; status 0 if all "
-         "valid\n",
+         {{"check FILE...", "read maps, list their problems; status 0 if all valid"}},
          {},
          &MapTool::check},
         {"format",
-         "  format FILE [-i | -o OUT]         write a valid map in the standard layout\n",
+         {{"format FILE [-i | -o OUT]", "write a valid map in the standard layout"}},
          {"in-place", "output"},
          &MapTool::format},
         {"stats",
-         "  stats FILE [--games N --seed S]   figures and start fairness, optional greedy "
-         "self-play\n",
+         {{"stats FILE [--games N --seed S]", "figures and start fairness, optional greedy "
+                                              "self-play"}},
          {"games", "seed"},
          &MapTool::stats},
         {"render",
-         "  render FILE -o OUT.svg            picture of a map\n"
-         "  render --record REC [--move N] -o OUT.svg   position after N events of a game "
-         "record\n",
+         {{"render FILE -o OUT.svg", "picture of a map"},
+          {"render --record REC [--move N] -o OUT.svg",
+           "position after N events of a game record"}},
          {"record", "move", "output"},
          &MapTool::render},
         {"replay",
-         "  replay REC -o OUT.html            web page that replays a game record\n",
+         {{"replay REC -o OUT.html", "web page that replays a game record"}},
          {"output"},
          &MapTool::replay},
         {"generate",
-         "  generate --players N --size WxH [--holes P] [--transitions K] [--specials "
-         "c,i,b,x]\n"
-         "           [--overrides N] [--bombs N,STRENGTH] [--seed S] [-o OUT.map]\n",
+         {{"generate --players N --size WxH [--holes P] [--transitions K] [--specials c,i,b,x] "
+           "[--overrides N] [--bombs N,STRENGTH] [--seed S] [-o OUT.map]",
+           "random valid map that is fair to every seat"}},
          {"players", "size", "holes", "transitions", "specials", "overrides", "bombs", "seed",
           "output"},
          &MapTool::generate},
@@ -44,10 +43,24 @@ const std::vector<MapTool::Command>& MapTool::commands() {
     return table;
 }
 
+// One line per form: the synopsis in a column of 34 characters and what it does; a synopsis
+// too long for one line is broken before an option and its text gets a line of its own.
 std::string MapTool::usage() {
+    constexpr std::size_t Column = 34;
+    constexpr std::size_t Width = 90;
     std::string text = "usage: reversi-map COMMAND [FILE...] [options]\n";
     for (const Command& command : commands()) {
-        text += command.usage;
+        for (const CommandForm& form : command.forms) {
+            std::string synopsis = form.synopsis;
+            if (synopsis.size() > Width) {
+                const std::size_t cut = synopsis.rfind(" [", Width);
+                text += "  " + synopsis.substr(0, cut) + "\n";
+                synopsis = "         " + synopsis.substr(cut + 1) + "\n";
+            }
+            const std::size_t pad = synopsis.size() < Column ? Column - synopsis.size() : 3;
+            text += "  " + synopsis + std::string(synopsis.back() == '\n' ? Column + 2 : pad, ' ') +
+                    form.what + "\n";
+        }
     }
     return text;
 }

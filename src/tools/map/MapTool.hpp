@@ -1,5 +1,5 @@
 // reversi-map: one program for the work around maps and game records, with a subcommand as
-// its first word (check, format, stats, render, replay, generate).
+// its first word; the commands are listed in one table, MapTool::commands.
 #pragma once
 
 #include <cstdint>
@@ -10,20 +10,28 @@
 #include "tools/map/MapGenerator.hpp"
 
 class MapTool : public Tool {
+public:
+    // One way to call a subcommand, and what it does.
+    struct CommandForm {
+        const char* synopsis;
+        const char* what;
+    };
+    // One subcommand: its name, its forms for the usage text and the manual page, the options
+    // it takes by long name and the member that runs it. The table of them is the one place
+    // the commands are named.
+    struct Command {
+        const char* name;
+        std::vector<CommandForm> forms;
+        std::vector<std::string> options;
+        bool (MapTool::*run)();
+    };
+    static const std::vector<Command>& commands();
+
 protected:
     bool parseOptions(OPTA::ArgumentParser& parser) override;
     bool doRun() override;
 
 private:
-    // One subcommand: its name, its lines of the usage text, the options it takes by long name
-    // and the member that runs it. The table of them is the one place the commands are named.
-    struct Command {
-        const char* name;
-        const char* usage;
-        std::vector<std::string> options;
-        bool (MapTool::*run)();
-    };
-    static const std::vector<Command>& commands();
     static std::string usage();
 
     // The subcommand named on the command line, when it exists and fits the options given:
