@@ -216,11 +216,7 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
 // per completed iteration on standard output.
 bool AiPlayer::analyse() {
     Map map;
-    const MapLoad load = map.readFile(m_analyseMap);
-    if (load == MapLoad::INVALID) {
-        LOG(loggerAI, FATAL) << "Invalid map " << m_analyseMap << ". aborting.";
-    }
-    if (load != MapLoad::VALID) {
+    if (!readProgramMap(map, m_analyseMap, loggerAI)) {
         return false;
     }
     GameRecordData record;

@@ -184,6 +184,14 @@ MapLoad Map::readFile(const std::string& path) {
     return readFrom(file) ? MapLoad::VALID : MapLoad::INVALID;
 }
 
+bool readProgramMap(Map& map, const std::string& path, const logcraft::LogPtr& logger) {
+    const MapLoad load = map.readFile(path);
+    if (load == MapLoad::INVALID) {
+        LOG(logger, FATAL) << "Invalid map " << path << ". aborting.";
+    }
+    return load == MapLoad::VALID;
+}
+
 bool Map::loadFromString(const std::string& text) {
     std::istringstream stream(text);
     return readFrom(stream);

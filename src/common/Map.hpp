@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "logcraft/level.hpp"
+
 // Index of a board square, x + y * width; INVALID_INDEX stands for no square.
 using index_t = std::uint16_t;
 constexpr index_t INVALID_INDEX = 65535;
@@ -184,3 +186,7 @@ private:
 std::istream& operator>>(std::istream& is, Map& map);
 // Writes the map text: header lines, one line per row, one line per transition.
 std::ostream& operator<<(std::ostream& os, const Map& map);
+
+// The map a program is run on: readFile, and for a file that opens but is no valid map one
+// line "Invalid map PATH. aborting." on the program's own logger. True for a valid map.
+bool readProgramMap(Map& map, const std::string& path, const logcraft::LogPtr& logger);

@@ -223,6 +223,12 @@ private:
     void setMapping(const std::array<Square, 9>& ptob);
     void pushUndo();
 
+    // Where a long line's walk stops: a distance of 0 when it found no square.
+    struct TailEnd {
+        unsigned distance = 0;
+        Square square = Square::NONE;
+    };
+    TailEnd tailEnd(index_t start, unsigned d, Square colour) const;
     unsigned captureLength(index_t start, unsigned d, Square colour) const;
     unsigned tailCaptureLength(index_t start, unsigned d, Square colour) const;
     bool capturesFrom(index_t i, Square colour) const;

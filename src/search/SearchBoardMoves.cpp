@@ -104,27 +104,31 @@ unsigned SearchBoard::captureLength(index_t start, unsigned d, Square colour) co
     }
 }
 
-// The walk beyond the listed part of a long line, through the step table. A walk that goes on
-// longer than there are (square, direction) pairs is going round a loop that misses its start
-// (not possible on a valid map) and captures nothing.
-unsigned SearchBoard::tailCaptureLength(index_t start, unsigned d, Square colour) const {
+// The walk beyond the listed part of a long line, through the step table: the first square
+// past the run of occupied squares of other colours than `colour`, with its distance from the
+// start. A line that ends first, comes back to its start, or goes on longer than there are
+// (square, direction) pairs (a loop that misses its start, not possible on a valid map) has no
+// such square.
+SearchBoard::TailEnd SearchBoard::tailEnd(index_t start, unsigned d, Square colour) const {
     BoardGeometry::Tail at = m_geo->tail(start, d);
     for (unsigned k = BoardGeometry::MAX_RAY; k < 8u * size(); ++k) {
         const Direction next = m_geo->continuation(at.index, at.direction);
         at.index = m_geo->neighbour(at.index, at.direction);
         at.direction = next;
         if (at.index == INVALID_INDEX || at.index == start) {
-            return 0;
+            return {};
         }
         const Square s = m_squares[at.index];
-        if (s == colour) {
-            return k;
-        }
-        if (!occupied(s)) {
-            return 0;
+        if (!occupied(s) || s == colour) {
+            return {k, s};
         }
     }
-    return 0;
+    return {};
+}
+
+unsigned SearchBoard::tailCaptureLength(index_t start, unsigned d, Square colour) const {
+    const TailEnd end = tailEnd(start, d, colour);
+    return end.square == colour ? end.distance : 0;
 }
 
 // Whether a stone of `colour` on square i captures in any direction: in each direction whose
@@ -303,20 +307,8 @@ bool SearchBoard::placementFromStones(Player p) const {
 // The line from a stone beyond its listed part: whether the run of other occupied squares
 // goes on to a free square.
 bool SearchBoard::tailReachesFree(index_t start, unsigned d, Square colour) const {
-    BoardGeometry::Tail at = m_geo->tail(start, d);
-    for (unsigned k = BoardGeometry::MAX_RAY; k < 8u * size(); ++k) {
-        const Direction next = m_geo->continuation(at.index, at.direction);
-        at.index = m_geo->neighbour(at.index, at.direction);
-        at.direction = next;
-        if (at.index == INVALID_INDEX || at.index == start) {
-            return false;
-        }
-        const Square s = m_squares[at.index];
-        if (!occupied(s) || s == colour) {
-            return isFree(s);
-        }
-    }
-    return false;
+    const TailEnd end = tailEnd(start, d, colour);
+    return end.distance != 0 && isFree(end.square);
 }
 
 // The moves of p counted with `weight(square)` for each placement: a throw on every square that

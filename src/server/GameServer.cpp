@@ -45,11 +45,7 @@ bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
 // seat is taken, and the run succeeds when the game has been played to its end.
 bool GameServer::doRun() {
     Map map;
-    const MapLoad load = map.readFile(m_mapFile);
-    if (load == MapLoad::INVALID) {
-        LOG(loggerServer, FATAL) << "Invalid map " << m_mapFile << ". aborting.";
-    }
-    if (load != MapLoad::VALID) {
+    if (!readProgramMap(map, m_mapFile, loggerServer)) {
         return false;
     }
     if (!m_recordFile.empty() && !m_record.open(m_recordFile)) {

@@ -61,11 +61,7 @@ bool PerftTool::parseOptions(OPTA::ArgumentParser& parser) {
 // full depth. With --divide, one line per first move at the full depth follows.
 bool PerftTool::doRun() {
     Map map;
-    const MapLoad load = map.readFile(m_mapFile);
-    if (load == MapLoad::INVALID) {
-        LOG(loggerGame, FATAL) << "Invalid map " << m_mapFile << ". aborting.";
-    }
-    if (load != MapLoad::VALID) {
+    if (!readProgramMap(map, m_mapFile, loggerGame)) {
         return false;
     }
     std::vector<std::string> names{m_engine};
