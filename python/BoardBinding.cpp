@@ -1,5 +1,6 @@
 // reversi.Move and reversi.Board: moves as small values, and a position on a map on the search
 // board, with legal moves, make and take back, scores, the hash and a NumPy view of the squares.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,16 +54,50 @@ int squareCode(const SearchBoard& board, index_t i) {
     return static_cast<int>(s);
 }
 
+// Slots of the choices of a move in the table of shared moves: none, players 1 ... 8, bomb,
+// override.
+constexpr unsigned ChoiceSlots = 11;
+
+unsigned choiceSlot(MoveChoice choice) {
+    switch (choice) {
+    case MoveChoice::BOMB:
+        return 9;
+    case MoveChoice::OVERRIDE:
+        return 10;
+    default:
+        return static_cast<unsigned>(choice); // NONE 0, players 1 ... 8
+    }
+}
+
+// The Move object of a legal move. Moves are immutable, so legal_moves hands out one shared
+// object per square and choice, made on first use and kept for the life of the process (at
+// most 50 x 50 x 11), like Python's small integers: a list of shared objects costs a fraction
+// of one of new objects. The references are never given back, so nothing runs at exit.
+PyObject* sharedMove(const PyBoard& self, SearchMove move) {
+    static std::vector<PyObject*> table(Map::MAX_WIDTH * Map::MAX_HEIGHT * ChoiceSlots, nullptr);
+    const SearchBoard& board = self.board();
+    const std::size_t square = board.y(move.index) * Map::MAX_WIDTH + board.x(move.index);
+    PyObject*& entry = table[square * ChoiceSlots + choiceSlot(move.choice)];
+    if (entry == nullptr) {
+        entry = py::cast(self.toPy(move)).release().ptr();
+    }
+    return entry;
+}
+
 py::list legalMoves(const PyBoard& self, const py::object& player) {
     const SearchBoard& board = self.board();
     const Player p = player.is_none() ? board.toMove() : self.checkedPlayer(player.cast<int>());
-    std::vector<SearchMove> moves;
+    // One buffer for every call, which always holds the GIL: no allocation once it has grown.
+    static std::vector<SearchMove> moves;
+    moves.clear();
     if (p != Player::P_INVALID) {
         board.generateMoves(p, moves);
     }
     py::list out(moves.size());
     for (std::size_t i = 0; i < moves.size(); ++i) {
-        out[i] = py::cast(self.toPy(moves[i]));
+        PyObject* move = sharedMove(self, moves[i]);
+        Py_INCREF(move);
+        PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), move);
     }
     return out;
 }
@@ -95,6 +130,24 @@ py::list scores(const SearchBoard& board) {
         out.append(board.stones(static_cast<Player>(p)));
     }
     return out;
+}
+
+// Seconds that `iterations` rounds of generating the legal moves, making the first and taking
+// it back take in C++: what python/bench.py compares the same calls from Python with.
+double cycleMoves(PyBoard& self, unsigned iterations) {
+    SearchBoard& board = self.board();
+    std::vector<SearchMove> moves;
+    board.generateMoves(moves);
+    if (moves.empty()) {
+        throw py::value_error("no legal move");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (unsigned i = 0; i < iterations; ++i) {
+        board.generateMoves(moves);
+        board.makeMove(moves.front());
+        board.unmakeMove();
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void bindMove(py::module_& module) {
@@ -210,6 +263,8 @@ void bindBoard(py::module_& module) {
              "-1 hole, 0 empty, 1 ... 8 the owner of the stone, 9 expansion, 10 inversion, "
              "11 choice, 12 bonus")
         .def("to_array", &toArray, "The squares as a NumPy int8 array [y, x], codes as square()")
+        .def("_cycle_moves", &cycleMoves, py::arg("iterations"),
+             "Seconds for that many rounds of legal moves, play and undo of the first in C++")
         .def("__str__", [](const PyBoard& s) { return s.board().asSimpleString(); })
         .def("__repr__", [](const PyBoard& s) {
             return "<reversi.Board move " + std::to_string(s.board().moveNumber()) + ", " +
