@@ -51,6 +51,7 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/ReversiConfigVersion.cmake
                                  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/ReversiConfig.cmake ${CMAKE_BINARY_DIR}/ReversiConfigVersion.cmake
         DESTINATION ${REVERSI_SDK_CMAKEDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/reversi/examples)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/reversi/examples
+        PATTERN __pycache__ EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/writing-a-player.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/reversi OPTIONAL)
