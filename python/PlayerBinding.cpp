@@ -2,10 +2,16 @@
 // The client runs without the GIL while it waits on the server and takes it for each call of
 // the player's get_move. Whatever goes wrong in Python ends the session cleanly and is raised
 // again from play once the connection is closed.
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+
+#include <sys/socket.h>
 
 #include <pybind11/pybind11.h>
 
@@ -56,6 +62,41 @@ struct PyGameResult {
     py::object board;
 };
 
+// The connection of a session, which another thread may shut down to end the session: the
+// client waits in a blocking receive that neither a signal nor Python can interrupt. The
+// registry knows the socket while it is open.
+class InterruptibleSocket : public TcpClient {
+public:
+    struct Registry {
+        std::mutex mutex;
+        const InterruptibleSocket* socket = nullptr;
+    };
+
+    explicit InterruptibleSocket(std::shared_ptr<Registry> registry)
+        : m_registry(std::move(registry)) {
+        const std::lock_guard<std::mutex> lock(m_registry->mutex);
+        m_registry->socket = this;
+    }
+    // Leaves the registry before the base class closes the handle.
+    ~InterruptibleSocket() override {
+        const std::lock_guard<std::mutex> lock(m_registry->mutex);
+        m_registry->socket = nullptr;
+    }
+    InterruptibleSocket(const InterruptibleSocket&) = delete;
+    InterruptibleSocket& operator=(const InterruptibleSocket&) = delete;
+
+    // Ends the session's connection, if it is still open; a blocked receive returns at once.
+    static void shutdownOpen(Registry& registry) {
+        const std::lock_guard<std::mutex> lock(registry.mutex);
+        if (registry.socket != nullptr) {
+            ::shutdown(registry.socket->m_sock, SHUT_RDWR);
+        }
+    }
+
+private:
+    std::shared_ptr<Registry> m_registry;
+};
+
 // The network client of one session whose moves come from a Python player.
 class PythonClient : public Client {
 public:
@@ -67,10 +108,13 @@ public:
     bool play(const std::string& host, std::uint16_t port, bool& connected) {
         m_serverHost = host;
         m_serverPort = port;
-        auto connection = std::make_unique<TcpClient>();
+        auto connection = std::make_unique<InterruptibleSocket>(m_sockets);
         connected = connection->connect_to(host, port);
         return connected && runSession(std::move(connection));
     }
+
+    // Ends the session from another thread by closing its connection.
+    void interrupt() { InterruptibleSocket::shutdownOpen(*m_sockets); }
 
     // The exception of the Python player or of its answer, if any.
     std::exception_ptr error() const { return m_error; }
@@ -110,6 +154,8 @@ private:
     std::shared_ptr<const Map> m_map;
     std::unique_ptr<PyBoard> m_final;
     std::exception_ptr m_error;
+    std::shared_ptr<InterruptibleSocket::Registry> m_sockets =
+        std::make_shared<InterruptibleSocket::Registry>();
 };
 
 // The program's log on standard output: INFO and up when verbose, otherwise warnings only.
@@ -124,8 +170,49 @@ void setupLog(bool verbose) {
     throw py::error_already_set();
 }
 
-// Plays one session; the exception of the player, if any, comes first, then a failed
-// connection or a session that ended without the server's end of game.
+// Runs the session on a thread of its own while this thread, without the GIL, looks every
+// SignalCheckInterval for a signal such as Ctrl-C; on one it ends the session and raises what
+// the signal handler raised (KeyboardInterrupt). Returns whether the server ended the game.
+bool runInterruptibly(PythonClient& client, const std::string& host, std::uint16_t port,
+                      bool& connected) {
+    constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool finished = false;
+    bool interrupted = false;
+    {
+        py::gil_scoped_release release;
+        std::thread session([&] {
+            const bool result = client.play(host, port, connected);
+            const std::lock_guard<std::mutex> lock(mutex);
+            finished = result;
+            done = true;
+            ended.notify_one();
+        });
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!ended.wait_for(lock, SignalCheckInterval, [&done] { return done; })) {
+            lock.unlock();
+            if (!interrupted) {
+                py::gil_scoped_acquire gil;
+                interrupted = PyErr_CheckSignals() != 0;
+            }
+            if (interrupted) {
+                client.interrupt();
+            }
+            lock.lock();
+        }
+        lock.unlock();
+        session.join();
+    }
+    if (interrupted) {
+        throw py::error_already_set();
+    }
+    return finished;
+}
+
+// Plays one session; a signal's exception comes first, then the exception of the player, if
+// any, then a failed connection or a session that ended without the server's end of game.
 PyGameResult play(const py::object& player, const std::string& host, std::uint16_t port,
                   std::uint8_t group, bool verbose) {
     if (!py::isinstance<PyPlayer>(player)) {
@@ -134,11 +221,7 @@ PyGameResult play(const py::object& player, const std::string& host, std::uint16
     setupLog(verbose);
     PythonClient client(player, group);
     bool connected = false;
-    bool finished = false;
-    {
-        py::gil_scoped_release release;
-        finished = client.play(host, port, connected);
-    }
+    const bool finished = runInterruptibly(client, host, port, connected);
     if (client.error()) {
         std::rethrow_exception(client.error());
     }

@@ -1,7 +1,8 @@
 """Python players in real games: against reversi-bot through a real reversi-server, two Python
 players of one process against each other (which needs the GIL released while the client
 waits), and the errors: a get_move that raises or answers wrongly, a server that cannot be
-reached or that drops the connection."""
+reached or that drops the connection, and Ctrl-C while the client waits."""
+import _thread
 import random
 import socket
 import threading
@@ -107,3 +108,12 @@ def test_unreachable_and_dropping_servers_raise_connection_error():
         thread.join()
     with pytest.raises(TypeError):
         reversi.play(object(), port=port)
+
+
+def test_ctrl_c_ends_a_session_that_waits_for_the_server(server):
+    game = server(MAPS / "classic8x8.map")  # waits for a second player who never comes
+    timer = threading.Timer(0.3, _thread.interrupt_main)
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        reversi.play(RecordingPlayer(), port=game.port)
+    timer.join()
