@@ -64,7 +64,7 @@ struct PyGameResult {
 
 // The connection of a session, which another thread may shut down to end the session: the
 // client waits in a blocking receive that neither a signal nor Python can interrupt. The
-// registry knows the socket while it is open.
+// registry knows the socket from the connection until the handle is closed.
 class InterruptibleSocket : public TcpClient {
 public:
     struct Registry {
@@ -73,7 +73,9 @@ public:
     };
 
     explicit InterruptibleSocket(std::shared_ptr<Registry> registry)
-        : m_registry(std::move(registry)) {
+        : m_registry(std::move(registry)) {}
+    // Makes the connected socket known, once its handle no longer changes.
+    void enlist() {
         const std::lock_guard<std::mutex> lock(m_registry->mutex);
         m_registry->socket = this;
     }
@@ -110,7 +112,11 @@ public:
         m_serverPort = port;
         auto connection = std::make_unique<InterruptibleSocket>(m_sockets);
         connected = connection->connect_to(host, port);
-        return connected && runSession(std::move(connection));
+        if (!connected) {
+            return false;
+        }
+        connection->enlist();
+        return runSession(std::move(connection));
     }
 
     // Ends the session from another thread by closing its connection.
