@@ -54,4 +54,4 @@ install(FILES ${CMAKE_BINARY_DIR}/ReversiConfig.cmake ${CMAKE_BINARY_DIR}/Revers
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/reversi/examples
         PATTERN __pycache__ EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/writing-a-player.md
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/reversi OPTIONAL)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/reversi)
