@@ -87,9 +87,7 @@ PyObject* sharedMove(const PyBoard& self, SearchMove move) {
 py::list legalMoves(const PyBoard& self, const py::object& player) {
     const SearchBoard& board = self.board();
     const Player p = player.is_none() ? board.toMove() : self.checkedPlayer(player.cast<int>());
-    // One buffer for every call, which always holds the GIL: no allocation once it has grown.
-    static std::vector<SearchMove> moves;
-    moves.clear();
+    std::vector<SearchMove> moves;
     if (p != Player::P_INVALID) {
         board.generateMoves(p, moves);
     }
