@@ -2,6 +2,9 @@
 // and depth limit, with the GIL released while it runs.
 #include <chrono>
 #include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +36,47 @@ struct PySearchResult {
     std::vector<PyMove> pv;
 };
 
-PySearchResult runSearch(PyBoard& self, unsigned timeMs, unsigned depth, unsigned hashMb) {
+// The searcher's evaluation from a Python callable, called with a copy of the leaf position
+// and the root player. Its first exception is kept in `error`, and from then on every leaf
+// scores 0, so that the search ends without more calls into Python.
+Searcher::Evaluation pythonEvaluation(const std::shared_ptr<const Map>& map,
+                                      const py::object& evaluate, std::exception_ptr& error) {
+    return [map, &evaluate, &error](const SearchBoard& leaf, Player root) {
+        if (error) {
+            return 0;
+        }
+        try {
+            return py::int_(evaluate(PyBoard(map, leaf), static_cast<int>(root))).cast<int>();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        return 0;
+    };
+}
+
+// Searches a copy of the board. Without a Python evaluation the GIL is released meanwhile.
+SearchInfo searchCopy(const PyBoard& self, const SearchLimits& limits, unsigned hashMb,
+                      const py::object& evaluate) {
+    SearchBoard board(self.board());
+    std::exception_ptr error;
+    std::optional<py::gil_scoped_release> release;
+    if (evaluate.is_none()) {
+        release.emplace();
+    }
+    TranspositionTable table(hashMb);
+    Searcher searcher(board, &table);
+    if (!evaluate.is_none()) {
+        searcher.setEvaluation(pythonEvaluation(self.map(), evaluate, error));
+    }
+    const SearchInfo info = searcher.search(board, limits);
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    return info;
+}
+
+PySearchResult runSearch(PyBoard& self, unsigned timeMs, unsigned depth, unsigned hashMb,
+                         const py::object& evaluate) {
     if (self.board().isFinal()) {
         throw py::value_error("the game is over");
     }
@@ -43,20 +86,13 @@ PySearchResult runSearch(PyBoard& self, unsigned timeMs, unsigned depth, unsigne
     if (hashMb > MaxHashMb) {
         throw py::value_error("hash_mb is at most " + std::to_string(MaxHashMb));
     }
-    SearchBoard board(self.board());
-    SearchInfo info;
-    {
-        py::gil_scoped_release release;
-        TranspositionTable table(hashMb);
-        Searcher searcher(board, &table);
-        SearchLimits limits;
-        limits.depth = depth;
-        if (timeMs != 0) {
-            limits.deadline = SearchClock::now() + std::chrono::milliseconds(timeMs);
-            limits.softDeadline = limits.deadline;
-        }
-        info = searcher.search(board, limits);
+    SearchLimits limits;
+    limits.depth = depth;
+    if (timeMs != 0) {
+        limits.deadline = SearchClock::now() + std::chrono::milliseconds(timeMs);
+        limits.softDeadline = limits.deadline;
     }
+    const SearchInfo info = searchCopy(self, limits, hashMb, evaluate);
     PySearchResult result;
     result.move = info.best.move.isValid() ? py::cast(self.toPy(info.best.move)) : py::none();
     result.player = static_cast<int>(info.best.player);
@@ -88,8 +124,10 @@ void bindSearch(py::module_& module) {
                    std::to_string(r.score) + " depth " + std::to_string(r.depth) + ">";
         });
     module.def("search", &runSearch, py::arg("board"), py::arg("time_ms") = 1000,
-               py::arg("depth") = 0, py::arg("hash_mb") = 16,
-               "Searches the position for the player on turn; the board is left as it was");
+               py::arg("depth") = 0, py::arg("hash_mb") = 16, py::arg("evaluate") = py::none(),
+               "Searches the position for the player on turn; the board is left as it was. "
+               "evaluate(board, player) -> int, if given, scores the positions at the leaves "
+               "that are not over, from that player's view, in place of the built-in evaluation");
 }
 
 } // namespace reversi_python

@@ -1,6 +1,8 @@
 """The Python board against the C++ engines: random games replayed move by move against the
 search board (reversi-trace), move tree counts against the referee (reversi-perft), the
-searcher's answers, and the errors of bad maps, illegal moves and bad arguments."""
+searcher's answers (also with an evaluation in Python), and the errors of bad maps, illegal
+moves and bad arguments."""
+import random
 import subprocess
 
 import pytest
@@ -146,3 +148,29 @@ def test_search_answers_with_a_legal_move_and_its_line():
     assert board.hash == before
     with pytest.raises(ValueError):
         reversi.search(board, time_ms=0, depth=0)
+
+
+def test_search_with_a_python_evaluation():
+    board = reversi.Board(reversi.Map.load(str(MAPS / "classic8x8.map")))
+    rng = random.Random(1)
+    for _ in range(12):
+        board.play(rng.choice(board.legal_moves()))
+    me = board.current_player
+
+    def margin(position, player):
+        return 2 * position.stones(player) - sum(position.scores)
+
+    def after(move):
+        board.play(move)
+        value = margin(board, me)
+        board.undo()
+        return value
+
+    best = max(after(move) for move in board.legal_moves())
+    worst = min(after(move) for move in board.legal_moves())
+    assert best > worst
+    assert after(reversi.search(board, time_ms=0, depth=1, evaluate=margin).move) == best
+    negated = reversi.search(board, time_ms=0, depth=1, evaluate=lambda b, p: -margin(b, p))
+    assert after(negated.move) == worst
+    with pytest.raises(ZeroDivisionError):
+        reversi.search(board, time_ms=0, depth=3, evaluate=lambda b, p: 1 // 0)
