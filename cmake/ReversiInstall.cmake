@@ -20,7 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Reversi team <reversi@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Networked multi-player Reversi on arbitrary maps: server, clients, bots and map tools")
 set(CPACK_PACKAGE_DESCRIPTION
-    "A game server, a console client, bots and tools for a Reversi variant for 2 to 8 players on maps of up to 50 x 50 squares with holes, edge transitions, special squares, override stones and bombs, with sample maps.")
+    "A game server, a console client, bots and tools for a Reversi variant for 2 to 8 players on maps of up to 50 x 50 squares with holes, edge transitions, special squares, override stones and bombs, with sample maps, and the SDK for writing players: libraries, headers and CMake package, the Python module and examples.")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)

@@ -28,7 +28,8 @@ function(reversi_require_targets owner)
     endforeach()
 endfunction()
 
-# A static library made of every .cpp file in DIR, linked to the given dependencies.
+# A static library made of every .cpp file in DIR, linked to the given dependencies. The project's
+# options stay inside the build: an installed library carries only its own usage requirements.
 function(reversi_add_library name dir)
     file(GLOB _sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
     if(NOT _sources)
@@ -36,7 +37,7 @@ function(reversi_add_library name dir)
     endif()
     reversi_require_targets(${name} ${ARGN})
     add_library(${name} STATIC ${_sources})
-    target_link_libraries(${name} PUBLIC reversi_options ${ARGN})
+    target_link_libraries(${name} PUBLIC $<BUILD_INTERFACE:reversi_options> ${ARGN})
 endfunction()
 
 # A program in src/<dir>: main.cpp becomes the executable, every other source goes into
@@ -52,7 +53,7 @@ function(reversi_add_program dir exe)
     file(GLOB _sources CONFIGURE_DEPENDS ${_root}/*.cpp)
     list(REMOVE_ITEM _sources ${_root}/main.cpp)
     add_library(${_lib}_lib STATIC ${_sources})
-    target_link_libraries(${_lib}_lib PUBLIC reversi_options ${ARGN})
+    target_link_libraries(${_lib}_lib PUBLIC $<BUILD_INTERFACE:reversi_options> ${ARGN})
     add_executable(${exe} ${_root}/main.cpp)
     target_link_libraries(${exe} PRIVATE ${_lib}_lib)
     set_property(GLOBAL APPEND PROPERTY REVERSI_PROGRAMS ${exe})

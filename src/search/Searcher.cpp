@@ -168,11 +168,8 @@ int Searcher::alphaBeta(unsigned depth, int alpha, int beta, unsigned ply, bool 
     if (spend(1)) {
         return 0;
     }
-    if (m_board->isFinal()) {
-        return m_eval.finalScore(*m_board, m_root);
-    }
-    if (depth == 0 || ply >= MaxPly) {
-        return m_eval.evaluate(*m_board, m_root);
+    if (m_board->isFinal() || depth == 0 || ply >= MaxPly) {
+        return score();
     }
     const std::uint64_t key = positionKey(bestReplyMax);
     SearchMove ttMove;
@@ -188,7 +185,7 @@ int Searcher::alphaBeta(unsigned depth, int alpha, int beta, unsigned ply, bool 
         return 0;
     }
     if (list.moves.empty()) {
-        return m_eval.evaluate(*m_board, m_root);
+        return heuristic();
     }
     orderMoves(list, ply, ttMove, maxNode, true);
     if (m_stopped) {
@@ -320,8 +317,7 @@ void Searcher::keepStrongestThrows(MoveList& list, bool maxNode, bool prune) {
             break;
         }
         m_board->makeMove(list.moves[i].move, list.moves[i].player);
-        const int v = m_board->isFinal() ? m_eval.finalScore(*m_board, m_root)
-                                         : m_eval.evaluate(*m_board, m_root);
+        const int v = score();
         m_board->unmakeMove();
         list.keys[i] = maxNode ? v : -v;
     }
@@ -370,6 +366,18 @@ std::uint64_t Searcher::positionKey(bool bestReplyMax) const {
 }
 
 // Counts work done; after every ClockCheckInterval units the clock and the node limit are read.
+int Searcher::score() const {
+    return m_board->isFinal() ? m_eval.finalScore(*m_board, m_root) : heuristic();
+}
+
+int Searcher::heuristic() const {
+    if (!m_evaluation) {
+        return m_eval.evaluate(*m_board, m_root);
+    }
+    const int limit = HeuristicLimit - 1;
+    return std::clamp(m_evaluation(*m_board, m_root), -limit, limit);
+}
+
 bool Searcher::spend(std::uint64_t work) {
     if (m_stopped) {
         return true;

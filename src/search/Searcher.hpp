@@ -66,6 +66,10 @@ struct SearchInfo {
 class Searcher {
 public:
     using Report = std::function<void(const SearchInfo&)>;
+    // A heuristic score of a position that is not over, from the root player's view: how a
+    // player replaces the built-in evaluation. Scores are clamped to inside
+    // +-SearchParams::HeuristicLimit, where proven results begin.
+    using Evaluation = std::function<int(const SearchBoard& board, Player root)>;
 
     // `board` gives the map (any position of it); `table` may be null for a search without one.
     Searcher(const SearchBoard& board, TranspositionTable* table);
@@ -75,6 +79,9 @@ public:
     void setSeed(std::uint32_t seed) { m_random.seed(seed); }
     void setClock(SearchNow now) { m_now = std::move(now); }
     const Evaluator& evaluator() const { return m_eval; }
+    // Leaves that are not final are scored by `evaluation` instead of the built-in Evaluator;
+    // an empty function restores the built-in one.
+    void setEvaluation(Evaluation evaluation) { m_evaluation = std::move(evaluation); }
 
     // Searches for the player on turn; `board` is left as it was. `report` hears of every
     // completed iteration.
@@ -104,9 +111,14 @@ private:
     void updatePv(unsigned ply, const PlyMove& m);
     std::uint64_t positionKey(bool bestReplyMax) const;
     bool spend(std::uint64_t work);
+    // The score of the position on m_board for the root player: exact when the game is over,
+    // otherwise the heuristic of the evaluation in use.
+    int score() const;
+    int heuristic() const;
     int& history(const PlyMove& m);
 
     Evaluator m_eval;
+    Evaluation m_evaluation;
     TranspositionTable* m_table;
     MultiPlayerSearch m_strategy = SearchParams::DefaultBestReply ? MultiPlayerSearch::BEST_REPLY
                                                                   : MultiPlayerSearch::PARANOID;
