@@ -1,12 +1,15 @@
 // Fuzz target: the protocol's receive path, fed a byte stream through a real socket pair. The
 // first byte sets the peer's behaviour (it closes after its bytes, or it goes silent and the
-// receives run with short time limits) and the second whether each receive asks for a
-// particular type. The harness predicts every outcome from the bytes on its own (a complete
-// message with a valid header arrives, anything else fails or times out), checks each typed
+// receives run with short time limits), the time rule, and whether the receiving socket's clock
+// is always past the deadline; the second byte sets whether each receive asks for a particular
+// type. The harness predicts every outcome from the bytes on its own (a complete message with a
+// valid header arrives, anything else fails or times out), checks each typed
 // read against its own decoding, and sends every message received back through the same
 // endpoint: the bytes sent must equal the bytes received.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -130,6 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t asks = input.byte();
     const bool silent = behaviour % 16 == 15;
     const bool timed = (behaviour & 0x10) != 0;
+    const TimeRule rule = (behaviour & 0x20) != 0 ? TimeRule::BY_ARRIVAL : TimeRule::STRICT;
+    const bool late = (behaviour & 0x40) != 0;
     const std::string stream = input.rest();
 
     fuzzing::ScriptedPeer peer;
@@ -137,7 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!silent) {
         peer.endStream();
     }
-    ProtoClient proto(peer.takeEnd().release());
+    std::unique_ptr<TcpSocket> end = peer.takeEnd();
+    if (late) {
+        end->setClock(
+            [now = SocketClock::now()]() mutable { return now += std::chrono::hours(1); });
+    }
+    ProtoClient proto(end.release());
     std::string_view unread = stream;
     std::string accepted;
     for (unsigned i = 0;; ++i) {
@@ -145,18 +155,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool check = (asks >> (i % 8) & 1) != 0;
         const auto asked = static_cast<MsgType>(1 + (i + asks) % 9);
         // A silent peer needs a limit wherever the message is incomplete. Where the bytes are
-        // all there the limit is ample: a limit runs out even on waiting data when the process
-        // is not scheduled for that long, and fuzzing runs on loaded machines too.
-        const bool incomplete = message.empty() && !fuzzing::wire::corruptHeader(unread);
-        const std::uint32_t limit = silent && incomplete ? ShortLimit
-                                    : timed || silent    ? AmpleLimit
-                                                         : 0;
+        // all there the strict rule needs an ample limit: it runs out even on waiting data when
+        // the process is not scheduled for that long, and fuzzing runs on loaded machines too.
+        // Judged by arrival, or on a clock that is always late, the outcome does not depend on
+        // the limit.
+        const bool corrupt = fuzzing::wire::corruptHeader(unread);
+        const bool incomplete = message.empty() && !corrupt;
+        const bool byClock = rule == TimeRule::BY_ARRIVAL || late;
+        const std::uint32_t limit = !timed && !silent                   ? 0
+                                    : byClock || (silent && incomplete) ? ShortLimit
+                                                                        : AmpleLimit;
+        // Once the header has spent the limit, the strict rule leaves any payload unread.
+        const bool givesUp = late && limit != 0 && rule == TimeRule::STRICT && unread.size() >= 5 &&
+                             !corrupt && bigEndian(unread.substr(1, 4)) != 0;
         MsgType type = asked;
-        const MsgResult result = proto.receive_msg(type, check, limit);
-        if (message.empty()) {
+        const MsgResult result = proto.receive_msg(type, check, limit, rule);
+        if (message.empty() || givesUp) {
             // A refused header fails at once; an incomplete message ends with the stream, or
-            // with the limit when the peer goes silent.
-            FUZZ_CHECK(result == (silent && incomplete ? MsgResult::TIMEOUT : MsgResult::FAIL));
+            // with the limit when the peer goes silent or the strict rule gives up.
+            FUZZ_CHECK(result ==
+                       (givesUp || (silent && incomplete) ? MsgResult::TIMEOUT : MsgResult::FAIL));
             FUZZ_CHECK(type == MsgType::FAIL);
             checkNothingHeld(proto);
             break;

@@ -4,8 +4,10 @@
 // then plays the game from a shadow referee's point of view: the player on turn sends a legal
 // move, an arbitrary move, another message type, raw bytes, closes its connection or (with a
 // time limit) goes silent. Afterwards the game must be over, every seat must have received
-// well-formed server messages only, and where the outcome is predictable (no raw bytes, no
-// time limit) the referee's board must equal the shadow's.
+// well-formed server messages only, and where the outcome is predictable (no raw bytes) the
+// referee's board must equal the shadow's: every answer is in its socket before the game starts,
+// and the referee judges answers by when they arrived, so even a short limit on a loaded machine
+// disqualifies only the silent players.
 // libFuzzer: -max_len=2048
 #include <algorithm>
 #include <cstddef>
@@ -217,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         seat.bytes = groupId(input.byte());
     }
     Game shadow(map, false);
-    bool predictable = !timed;
+    bool predictable = true;
     while (!input.empty() && !shadow.is_final()) {
         predictable = scriptTurn(shadow, seats, timed, input) && predictable;
     }

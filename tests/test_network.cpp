@@ -136,6 +136,28 @@ TEST(TcpSocket, TimedReceiveTellsTimeoutFromCloseAndReset) {
                                         "ERROR Error receiving data"}));
 }
 
+// A receive that takes only what already waits, as a caller whose time is spent does: the
+// bytes that are there, a time-out with nothing left when some are missing, and an error with
+// time left once the peer has closed, although the deadline of such a receive has passed.
+TEST(TcpSocket, ReceiveWaitingTakesOnlyBytesThatAreThere) {
+    NetLogCapture log;
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.connected());
+    ASSERT_TRUE(sendHex(*pair.client, "01 02 03"));
+    std::uint8_t buffer[2] = {};
+    std::uint32_t timeout = 0;
+    EXPECT_TRUE(pair.server->receiveWaiting(buffer, 2, timeout));
+    EXPECT_EQ(hex(buffer, 2), "01 02");
+    EXPECT_FALSE(pair.server->receiveWaiting(buffer, 2, timeout));
+    EXPECT_EQ(timeout, 0u);
+    pair.client->close();
+    EXPECT_FALSE(pair.server->receiveWaiting(buffer, 1, timeout));
+    EXPECT_NE(timeout, 0u);
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"WARN Timeout in receive",
+                                        "ERROR The socket was closed during receive"}));
+}
+
 // The limit counts from the start of the call: a peer that sends a byte every fraction of a
 // millisecond must not keep the receive alive. Should the limit be stretched, the receive
 // would end only when the peer closes, which it reports as an error instead of a time-out.

@@ -15,6 +15,7 @@
 #include "common/Protocol.hpp"
 #include "support/NetTestSupport.hpp"
 
+using testing_support::alwaysLate;
 using testing_support::LoopbackPair;
 using testing_support::NetLogCapture;
 using testing_support::receiveHex;
@@ -249,6 +250,69 @@ TEST(Protocol, OneTimeLimitCoversHeaderAndPayload) {
     EXPECT_EQ(ends.client->receive_msg(type, true, 1500), MsgResult::TIMEOUT);
     slowPeer.join();
     EXPECT_EQ(log.count("ERROR receive_msg(): timeout reading payload"), 1u);
+}
+
+// A receive whose time is spent before it gets to the bytes, as on a machine too busy to run it
+// in time: the socket's clock jumps an hour at every reading. Judged by arrival, a message whose
+// bytes all wait is taken, while missing bytes still time out and a closed connection stays an
+// error; the strict rule gives up after the header unless the message has no payload.
+TEST(Protocol, SpentLimitTakesOnlyAMessageThatWaitsWhole) {
+    NetLogCapture log;
+    const std::string move = "05 00 00 00 05 00 03 00 04 00";
+    const std::string missing = "WARN Timeout in receive";
+    const std::string closed = "ERROR The socket was closed during receive";
+    const TimeRule strict = TimeRule::STRICT;
+    const TimeRule byArrival = TimeRule::BY_ARRIVAL;
+    const struct {
+        std::string bytes;
+        bool close;
+        TimeRule rule;
+        MsgResult result;
+        std::string held;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {move, false, byArrival, MsgResult::OK, "MOVE 3 4 0", {}},
+        {move,
+         false,
+         strict,
+         MsgResult::TIMEOUT,
+         "",
+         {"ERROR receive_msg(): timeout afterreading header"}},
+        {"09 00 00 00 00", false, strict, MsgResult::OK, "FIN", {}},
+        {"05 00 00 00 05 00 03",
+         false,
+         byArrival,
+         MsgResult::TIMEOUT,
+         "",
+         {missing, "ERROR receive_msg(): timeout reading payload"}},
+        {"05 00 00 00 05",
+         true,
+         byArrival,
+         MsgResult::FAIL,
+         "",
+         {closed, "ERROR receive_msg(): error reading payload"}},
+        {"05 00",
+         false,
+         byArrival,
+         MsgResult::TIMEOUT,
+         "",
+         {missing, "ERROR receive_msg(): timeout reading header"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes + (c.rule == TimeRule::STRICT ? " strict" : " by arrival"));
+        ProtoPair ends;
+        ASSERT_TRUE(ends.server);
+        ends.client->raw().setClock(alwaysLate());
+        ASSERT_TRUE(sendHex(ends.server->raw(), c.bytes));
+        if (c.close) {
+            ends.server->raw().close();
+        }
+        MsgType type = MsgType::FAIL;
+        EXPECT_EQ(ends.client->receive_msg(type, false, 1, c.rule), c.result);
+        EXPECT_EQ(held(*ends.client), c.held);
+        EXPECT_EQ(log.lines(), c.lines);
+        log.clear();
+    }
 }
 
 // A message counts as sent only when all of it went out, and the log names the part that did

@@ -18,17 +18,16 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = SocketClock;
 
-Clock::time_point deadlineAfter(std::uint32_t milliseconds) {
-    return Clock::now() + std::chrono::milliseconds(milliseconds);
+Clock::time_point deadlineAfter(Clock::time_point now, std::uint32_t milliseconds) {
+    return now + std::chrono::milliseconds(milliseconds);
 }
 
-// Whole milliseconds until the deadline, rounded up so that any time still left counts as at
-// least 1; 0 or less once it has passed.
-std::int64_t millisecondsLeft(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    return std::chrono::ceil<std::chrono::milliseconds>(left).count();
+// Whole milliseconds from `now` until the deadline, rounded up so that any time still left
+// counts as at least 1; 0 or less once it has passed.
+std::int64_t millisecondsLeft(Clock::time_point deadline, Clock::time_point now) {
+    return std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
 }
 
 // Switches a socket between blocking and non-blocking mode.
@@ -75,10 +74,10 @@ int pollReadable(SOCKET sock, std::uint32_t timeout) {
         errno = EBADF;
         return -1;
     }
-    const auto deadline = deadlineAfter(timeout);
+    const auto deadline = deadlineAfter(Clock::now(), timeout);
     pollfd entry{sock, POLLIN, 0};
     while (true) {
-        const std::int64_t left = millisecondsLeft(deadline);
+        const std::int64_t left = millisecondsLeft(deadline, Clock::now());
         const int slice =
             timeout == 0 ? -1 : static_cast<int>(std::clamp<std::int64_t>(left, 0, INT_MAX));
         const int ready = ::poll(&entry, 1, slice);
@@ -87,7 +86,7 @@ int pollReadable(SOCKET sock, std::uint32_t timeout) {
             return -1;
         }
         const bool interrupted = ready < 0 && errno == EINTR;
-        const bool early = ready == 0 && millisecondsLeft(deadline) > 0;
+        const bool early = ready == 0 && millisecondsLeft(deadline, Clock::now()) > 0;
         if (!interrupted && !early) {
             return ready;
         }
@@ -160,23 +159,33 @@ bool TcpSocket::receive(void* msg, std::size_t length) const {
 }
 
 // The limit runs from the start of the call, so a peer that trickles single bytes cannot
-// stretch it. The time left is written back after every pass, which keeps it at 1 or more when
-// an error ends the call and lets callers share one budget across several receives.
+// stretch it.
 bool TcpSocket::receive(void* msg, std::size_t length, std::uint32_t& timeout) const {
     if (timeout == 0) {
         return receive(msg, length);
     }
-    const auto deadline = deadlineAfter(timeout);
+    return receiveBy(msg, length, deadlineAfter(m_now(), timeout), timeout);
+}
+
+// A deadline of now leaves no time to wait, only to take what is there.
+bool TcpSocket::receiveWaiting(void* msg, std::size_t length, std::uint32_t& timeout) const {
+    return receiveBy(msg, length, m_now(), timeout);
+}
+
+// The time left is written back after every pass, at least 1 so that an error ending the call
+// is never taken for a time-out, which lets callers share one budget across several receives.
+bool TcpSocket::receiveBy(void* msg, std::size_t length, Clock::time_point deadline,
+                          std::uint32_t& timeout) const {
     auto* bytes = static_cast<char*>(msg);
     std::size_t received = 0;
     while (received < length) {
-        const std::int64_t left = millisecondsLeft(deadline);
+        const std::int64_t left = millisecondsLeft(deadline, m_now());
         if (left > 0 ? !wait(static_cast<std::uint32_t>(left)) : !readableNow(m_sock)) {
             LOG(loggerNetwork, WARN) << "Timeout in receive";
             timeout = 0;
             return false;
         }
-        timeout = static_cast<std::uint32_t>(left);
+        timeout = static_cast<std::uint32_t>(std::max<std::int64_t>(left, 1));
         const ssize_t count = ::recv(m_sock, bytes + received, length - received, 0);
         if (count < 0 && errno == EINTR) {
             continue;
@@ -191,7 +200,8 @@ bool TcpSocket::receive(void* msg, std::size_t length, std::uint32_t& timeout) c
         }
         received += static_cast<std::size_t>(count);
     }
-    timeout = static_cast<std::uint32_t>(std::max<std::int64_t>(millisecondsLeft(deadline), 0));
+    timeout =
+        static_cast<std::uint32_t>(std::max<std::int64_t>(millisecondsLeft(deadline, m_now()), 0));
     return true;
 }
 

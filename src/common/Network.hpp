@@ -4,14 +4,21 @@
 // All time limits are unsigned 32-bit counts of milliseconds, 0 meaning "no limit".
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 // The system's socket handle: a file descriptor here.
 using SOCKET = int;
 constexpr SOCKET INVALID_SOCKET = -1;
 constexpr int SOCKET_ERROR = -1;
+
+// Where a timed receive reads the time: SocketClock::now, or in tests a clock of their own.
+using SocketClock = std::chrono::steady_clock;
+using SocketNow = std::function<SocketClock::time_point()>;
 
 // One socket handle, owned: close() releases it at most once, and the destructor releases a
 // handle the owner left open, so no descriptor leaks on an early return.
@@ -36,6 +43,12 @@ public:
     // success what remains (0 if the time ran out as the last byte came). A timeout of 0 on
     // entry means no limit.
     bool receive(void* msg, std::size_t length, std::uint32_t& timeout) const;
+    // Takes exactly length bytes as far as they are already waiting, without waiting for any:
+    // the receive of a caller whose time is spent. `timeout` is written as above: 0 when bytes
+    // are missing, at least 1 after an error.
+    bool receiveWaiting(void* msg, std::size_t length, std::uint32_t& timeout) const;
+    // Replaces the clock of the timed receives.
+    void setClock(SocketNow now) { m_now = std::move(now); }
 
     // Process-wide start and end of the socket library: nothing to do on this system.
     static bool initialize();
@@ -47,6 +60,13 @@ protected:
     bool wait(std::uint32_t timeout) const;
 
     SOCKET m_sock;
+
+private:
+    // The timed receive towards a deadline that may already have passed.
+    bool receiveBy(void* msg, std::size_t length, SocketClock::time_point deadline,
+                   std::uint32_t& timeout) const;
+
+    SocketNow m_now = SocketClock::now;
 };
 
 // The connecting end of a connection.

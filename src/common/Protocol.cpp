@@ -67,8 +67,9 @@ ProtoClient::~ProtoClient() {
     }
 }
 
-MsgResult ProtoClient::receive_msg(MsgType& type, bool check, std::uint32_t timeout) {
-    const MsgResult result = receive_msg(timeout);
+MsgResult ProtoClient::receive_msg(MsgType& type, bool check, std::uint32_t timeout,
+                                   TimeRule rule) {
+    const MsgResult result = receive_msg(timeout, rule);
     if (result != MsgResult::OK) {
         type = MsgType::FAIL;
         return result;
@@ -81,8 +82,9 @@ MsgResult ProtoClient::receive_msg(MsgType& type, bool check, std::uint32_t time
 }
 
 // One budget covers header and payload: the socket counts `left` down across both reads, and
-// a remaining time of 0 after a failed read tells a time-out from an error.
-MsgResult ProtoClient::receive_msg(std::uint32_t timeout) {
+// a remaining time of 0 after a failed read tells a time-out from an error. A budget spent by
+// the header read cannot be passed on as it is, since 0 means no limit to the socket.
+MsgResult ProtoClient::receive_msg(std::uint32_t timeout, TimeRule rule) {
     m_lastHeader.type = MsgType::FAIL;
     const bool timed = timeout != 0;
     std::uint32_t left = timeout;
@@ -105,20 +107,23 @@ MsgResult ProtoClient::receive_msg(std::uint32_t timeout) {
     if (header.len == 0) {
         return MsgResult::OK;
     }
-    if (timed && left == 0) {
+    const bool spent = timed && left == 0;
+    if (spent && rule == TimeRule::STRICT) {
         m_lastHeader.type = MsgType::FAIL;
         LOG(loggerNetwork, ERR) << "receive_msg(): timeout afterreading header";
         return MsgResult::TIMEOUT;
     }
-    return receive_payload(timed, left);
+    return receive_payload(timed, left, spent);
 }
 
 // Reads the payload of the checked header just stored into an array of exactly its length.
-MsgResult ProtoClient::receive_payload(bool timed, std::uint32_t& left) {
+MsgResult ProtoClient::receive_payload(bool timed, std::uint32_t& left, bool spent) {
     const MessageHeader header = m_lastHeader;
     m_lastHeader.type = MsgType::FAIL;
     m_lastPayload = std::make_unique_for_overwrite<std::uint8_t[]>(header.len);
-    if (!m_socket->receive(m_lastPayload.get(), header.len, left)) {
+    const bool received = spent ? m_socket->receiveWaiting(m_lastPayload.get(), header.len, left)
+                                : m_socket->receive(m_lastPayload.get(), header.len, left);
+    if (!received) {
         if (timed && left == 0) {
             LOG(loggerNetwork, ERR) << "receive_msg(): timeout reading payload";
             return MsgResult::TIMEOUT;

@@ -34,6 +34,17 @@ enum class MsgResult : std::uint32_t {
     TYPE = 3,
 };
 
+// How a timed receive treats a message once its limit is spent. The socket layer already takes
+// bytes that wait when the deadline has passed; the rules differ after the header.
+enum class TimeRule : std::uint8_t {
+    // A limit spent by the header read ends the receive: the payload is no longer read.
+    STRICT,
+    // Bytes count by when they arrived: a payload that can be read without waiting is taken even
+    // when the limit is spent. The referee judges players by this rule, so that a player whose
+    // answer was in the socket in time is not disqualified because the server read it late.
+    BY_ARRIVAL,
+};
+
 // A message header with its length in host order.
 struct MessageHeader {
     MsgType type;
@@ -84,12 +95,13 @@ public:
     ProtoClient& operator=(const ProtoClient&) = delete;
     virtual ~ProtoClient();
 
-    // Receives one message within `timeout` milliseconds (0 = no limit). With `check` set, a
-    // message of another type than `type` is held but answered with TYPE; otherwise `type`
-    // becomes the received type. On FAIL or TIMEOUT `type` becomes MsgType::FAIL and the
-    // stream may be out of step (a refused header leaves its payload unread): give the
-    // connection up.
-    MsgResult receive_msg(MsgType& type, bool check, std::uint32_t timeout);
+    // Receives one message within `timeout` milliseconds (0 = no limit), spent as `rule` says.
+    // With `check` set, a message of another type than `type` is held but answered with TYPE;
+    // otherwise `type` becomes the received type. On FAIL or TIMEOUT `type` becomes
+    // MsgType::FAIL and the stream may be out of step (a refused header leaves its payload
+    // unread): give the connection up.
+    MsgResult receive_msg(MsgType& type, bool check, std::uint32_t timeout,
+                          TimeRule rule = TimeRule::STRICT);
 
     // Typed reads of the held message: TYPE when it is of another type.
     MsgResult get_client_groupid(payload_client_groupid& payload) const;
@@ -122,15 +134,16 @@ protected:
     // Turns the integers of a received payload of hdr.len bytes to host order in place.
     static bool message_ntoh(const MessageHeader& hdr, void* payload);
     // Receives one message into the held header and payload.
-    MsgResult receive_msg(std::uint32_t timeout);
+    MsgResult receive_msg(std::uint32_t timeout, TimeRule rule);
 
     TcpSocket* m_socket;
     MessageHeader m_lastHeader;
     std::unique_ptr<std::uint8_t[]> m_lastPayload;
 
 private:
-    // Reads the payload of the header just received; `left` is the time budget still open.
-    MsgResult receive_payload(bool timed, std::uint32_t& left);
+    // Reads the payload of the header just received; `left` is the time budget still open,
+    // and with `spent` set only bytes already waiting are taken.
+    MsgResult receive_payload(bool timed, std::uint32_t& left, bool spent);
 };
 
 // The type's name ("GROUPID", "MOVE_REQ", ...), "?" for values without one.

@@ -26,7 +26,8 @@ void Referee::play() {
 }
 
 // One request and its answer. The time limit runs from the moment the request is out: the
-// socket layer counts one budget down over every byte of the answer.
+// socket layer counts one budget down over every byte of the answer. An answer is judged by
+// when its bytes arrived, not by when the server got round to reading them.
 void Referee::playTurn(Player player) {
     ProtoClient* client = seat(player);
     if (client == nullptr) {
@@ -55,7 +56,8 @@ void Referee::playTurn(Player player) {
 
 bool Referee::awaitMove(ProtoClient& client, payload_move& answer, std::string& reason) {
     MsgType type = MsgType::MOVE;
-    const MsgResult result = client.receive_msg(type, true, m_limits.timelimit);
+    const MsgResult result =
+        client.receive_msg(type, true, m_limits.timelimit, TimeRule::BY_ARRIVAL);
     switch (result) {
     case MsgResult::OK:
         client.get_move(answer);

@@ -1,9 +1,14 @@
 #include "NetTestSupport.hpp"
 
+#include <chrono>
 #include <iomanip>
 #include <sstream>
 
 namespace testing_support {
+
+SocketNow alwaysLate() {
+    return [now = SocketClock::now()]() mutable { return now += std::chrono::hours(1); };
+}
 
 LoopbackPair::LoopbackPair() {
     TcpServer listener;

@@ -19,6 +19,10 @@ struct NetLogCapture : LogCapture {
     NetLogCapture() : LogCapture(loggerNetwork, logcraft::LogLevel::DEBUG) {}
 };
 
+// A socket clock for a process that never runs in time: every reading is an hour after the
+// last, so any deadline has passed when it is next looked at.
+SocketNow alwaysLate();
+
 // A socket closes itself when deleted.
 using SocketPtr = std::unique_ptr<TcpSocket>;
 
