@@ -68,7 +68,8 @@ public:
     using Report = std::function<void(const SearchInfo&)>;
 
     // `board` gives the map (any position of it); `table` may be null for a search without one.
-    Searcher(const SearchBoard& board, TranspositionTable* table);
+    // The search and its evaluation play by `params`.
+    Searcher(const SearchBoard& board, TranspositionTable* table, const SearchParams& params = {});
 
     void setStrategy(MultiPlayerSearch strategy) { m_strategy = strategy; }
     // Equal moves at the root are tried in an order drawn from this seed.
@@ -103,9 +104,11 @@ private:
     void rememberCutoff(const PlyMove& m, unsigned depth, unsigned ply, SearchMove ttMove);
     void updatePv(unsigned ply, const PlyMove& m);
     std::uint64_t positionKey(bool bestReplyMax) const;
+    std::uint64_t clockInterval() const;
     bool spend(std::uint64_t work);
     int& history(const PlyMove& m);
 
+    SearchParams m_params;
     Evaluator m_eval;
     TranspositionTable* m_table;
     MultiPlayerSearch m_strategy = SearchParams::DefaultBestReply ? MultiPlayerSearch::BEST_REPLY
