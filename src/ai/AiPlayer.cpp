@@ -157,17 +157,9 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::SwitchArgument listParams(
         m_listParams, "Print every search parameter with its default, range and meaning",
         "list-params");
-    parser.arguments()
-        .add(search)
-        .add(hash)
-        .add(movetime)
-        .add(seed)
-        .add(analyse)
-        .add(record)
-        .add(moves)
-        .add(param)
-        .add(paramsFile)
-        .add(listParams);
+    parser.arguments().add(search).add(hash).add(movetime).add(seed).add(analyse).add(record).add(
+        moves);
+    parser.arguments().add(param).add(paramsFile).add(listParams);
     if (!Client::parseOptions(parser)) {
         return false;
     }
