@@ -140,7 +140,10 @@ TEST(MapGenerator, ManySeedsGiveFairValidMapsThatPlayToTheEnd) {
         Map map;
         std::vector<std::string> messages;
         ASSERT_TRUE(readMapText(text, map, messages)) << text;
-        EXPECT_TRUE(mapWarnings(map).empty());
+        // Bombs asked for may well be able to clear the board: that warning is the
+        // caller's to heed, every other one would be a fault of the generator.
+        const std::vector<std::string> warnings = mapWarnings(map);
+        EXPECT_EQ(warnings.size(), bombWarning(map) ? 1u : 0u) << text;
         EXPECT_EQ(map.getTransitions().size(), options.transitions);
         EXPECT_TRUE(fair(map)) << text;
         if (seed % 3 == 0 && map.getTotalTiles() <= 400) {

@@ -18,6 +18,7 @@
 #include "tests/support/ScriptedProcess.hpp"
 #include "tests/support/TempFolder.hpp"
 #include "tests/support/TestPaths.hpp"
+#include "tools/map/MapCheck.hpp"
 #include "tools/map/MapStats.hpp"
 #include "tools/map/SelfPlay.hpp"
 
@@ -100,7 +101,48 @@ TEST(MapToolCheck, ReportsEveryReaderMessageAndTheVerdicts) {
                           "  warning: player 2 has no stones at the start\n"),
               std::string::npos)
         << ok.out;
-    EXPECT_NE(ok.out.find("example2p.map: valid (2 players, 4 x 3, 1 transition)\n"),
+    EXPECT_NE(ok.out.find("example2p.map: valid (2 players, 4 x 3, 1 transition, 1 warnings)\n"),
+              std::string::npos);
+}
+
+// The largest blast found by the map tool is the largest a real bomb takes on the start map,
+// on every sample map (transitions carry blasts on huge50x50); example2p's bombs can clear its
+// board and are warned of by check and stats, classic8x8 and transitions4p get no warning.
+TEST(MapToolCheck, WarnsWhenTheBombsCanClearTheBoard) {
+    for (const auto& name : sampleMapNames()) {
+        SCOPED_TRACE(name);
+        const auto map = mapFromFile(name);
+        std::size_t largest = 0;
+        for (unsigned i = 0; map->getBombStrength() > 0 && i < map->getTotalTiles(); ++i) {
+            GameBoard board(*map);
+            const auto index = static_cast<index_t>(i);
+            if (board.get_square(index) == Square::NONE ||
+                !board.throwBomb(Player::P1, index, true)) {
+                continue;
+            }
+            std::size_t holes = 0;
+            for (unsigned k = 0; k < map->getTotalTiles(); ++k) {
+                holes += board.get_square(static_cast<index_t>(k)) == Square::NONE;
+            }
+            largest = std::max<std::size_t>(
+                largest, holes - (map->getTotalTiles() - map->getPlayableTiles()));
+        }
+        if (map->getBombStrength() > 0) {
+            EXPECT_EQ(largestBlast(*map), largest);
+        }
+    }
+    const std::string warning =
+        "warning: the 4 bombs in stock (strength 1) can clear all 10 playable squares";
+    const auto check = mapTool({"check", mapPath("example2p.map"), mapPath("classic8x8.map"),
+                                mapPath("transitions4p.map")});
+    EXPECT_EQ(countOf(check.out, "warning:"), 1u) << check.out;
+    EXPECT_NE(
+        check.out.find("example2p.map: valid (2 players, 4 x 3, 1 transition, 1 warnings)\n  " +
+                       warning),
+        std::string::npos)
+        << check.out;
+    EXPECT_NE(mapTool({"stats", mapPath("example2p.map")}).out.find(warning), std::string::npos);
+    EXPECT_EQ(mapTool({"stats", mapPath("transitions4p.map")}).out.find("warning"),
               std::string::npos);
 }
 

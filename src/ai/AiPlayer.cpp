@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/FileIO.hpp"
 #include "common/GameBoard.hpp"
 #include "common/GameRecord.hpp"
 #include "common/Logging.hpp"
@@ -30,6 +31,29 @@ void checkHash(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) 
 void checkMoveTime(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) {
     if (value < 1) {
         throw OPTA::argument_invalid_value(arg, std::to_string(value));
+    }
+}
+
+// --param NAME=VALUE: a bad one ends the parsing with its message, as a bad option does.
+void applyParamOption(SearchParams& params, const std::string& text) {
+    const std::size_t equals = text.find('=');
+    std::string error = "expected NAME=VALUE";
+    if (equals == std::string::npos ||
+        !setParam(params, text.substr(0, equals), text.substr(equals + 1), error)) {
+        throw OPTA::exception("--param " + text + ": " + error);
+    }
+}
+
+// --params FILE: every line of the file, or the message of the first bad one.
+void applyParamsFile(SearchParams& params, const std::string& path) {
+    std::string text;
+    std::string error;
+    if (!readWholeFile(path, text, error)) {
+        throw OPTA::exception("--params: cannot read " + path + ": " + error);
+    }
+    std::istringstream in(text);
+    if (!readParams(params, in, path, error)) {
+        throw OPTA::exception("--params " + error);
     }
 }
 
@@ -118,8 +142,24 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<unsigned> moves(
         m_recordMoves, "With --record: the position after this many moves (default: all)", "moves");
     moves.valuename("n");
+    OPTA::ValueArgument<std::string> param(
+        "Set a search parameter, again and again (see --list-params)", "param");
+    param.valuename("NAME=VALUE");
+    param.max(0);
+    param.check_typed([this](const OPTA::TypedArgument<std::string>&, const std::string& text) {
+        applyParamOption(m_params, text);
+    });
+    OPTA::ValueArgument<std::string> paramsFile(
+        "Set search parameters from a file of NAME VALUE lines", "params");
+    paramsFile.valuename("file");
+    paramsFile.check_typed([this](const OPTA::TypedArgument<std::string>&,
+                                  const std::string& path) { applyParamsFile(m_params, path); });
+    OPTA::SwitchArgument listParams(
+        m_listParams, "Print every search parameter with its default, range and meaning",
+        "list-params");
     parser.arguments().add(search).add(hash).add(movetime).add(seed).add(analyse).add(record).add(
         moves);
+    parser.arguments().add(param).add(paramsFile).add(listParams);
     if (!Client::parseOptions(parser)) {
         return false;
     }
@@ -137,9 +177,14 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
 }
 
 // The table is filled with zeros before connecting: once the game is set up the server's clock
-// may already run. Parsing alone (--help, a wrong option) allocates nothing.
+// may already run. Parsing alone (--help, a wrong option) allocates nothing; --list-params
+// only prints.
 bool AiPlayer::doRun() {
-    m_table = std::make_unique<TranspositionTable>(m_hashMb);
+    if (m_listParams) {
+        std::cout << paramListing();
+        return true;
+    }
+    m_table = std::make_unique<TranspositionTable>(m_hashMb, m_params.ttAgeWeight);
     return m_analyseMap.empty() ? Client::doRun() : analyse();
 }
 
@@ -183,7 +228,7 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
 }
 
 void AiPlayer::prepareSearch(const SearchBoard& board) {
-    m_searcher = std::make_unique<Searcher>(board, m_table.get());
+    m_searcher = std::make_unique<Searcher>(board, m_table.get(), m_params);
     m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
                                                          : MultiPlayerSearch::BEST_REPLY);
     m_searcher->setSeed(m_random());
@@ -197,8 +242,8 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
     if (m_searcher == nullptr) {
         prepareSearch(board);
     }
-    const SearchInfo info =
-        m_searcher->search(board, moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit));
+    const SearchInfo info = m_searcher->search(
+        board, moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params));
     if (!info.best.move.isValid()) {
         Move fallback;
         if (game->nextMove(fallback, false)) {
@@ -267,7 +312,8 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         std::cout << "best " << moveText(board, info.best, board.players() > 2) << ' '
                   << summary(board, info, milliseconds(SearchClock::now() - start)) << std::endl;
     };
-    const SearchInfo info = m_searcher->search(board, moveLimits(start, m_moveTime, 0), report);
+    const SearchInfo info =
+        m_searcher->search(board, moveLimits(start, m_moveTime, 0, m_params), report);
     if (!info.best.move.isValid()) {
         std::cout << "No legal move" << std::endl;
         return true;

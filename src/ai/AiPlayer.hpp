@@ -9,6 +9,7 @@
 #include <string>
 
 #include "client/Client.hpp"
+#include "search/SearchParams.hpp"
 #include "search/Searcher.hpp"
 #include "search/TranspositionTable.hpp"
 
@@ -37,6 +38,9 @@ private:
     bool analysePosition(SearchBoard& board);
 
     std::string m_strategyName = "brs";
+    // What the searcher plays by: the defaults with --params and --param applied in order.
+    SearchParams m_params;
+    bool m_listParams = false;
     unsigned m_hashMb;
     unsigned m_moveTime;
     std::uint32_t m_seed = 0;

@@ -4,10 +4,6 @@
 #include <array>
 #include <bit>
 
-#include "search/SearchParams.hpp"
-
-using namespace SearchParams;
-
 namespace {
 
 // A square a stone may still be placed on without an override stone.
@@ -25,11 +21,12 @@ constexpr Player playerAt(unsigned p) {
 // A line can close on a stone only along an axis with a square on both sides; squares of the
 // map's holes never come back and bombs only remove squares, so the start geometry bounds the
 // stability for the whole game.
-Evaluator::Evaluator(const SearchBoard& board)
-    : m_openAxes(board.size(), 0), m_value(board.size(), 0), m_corner(board.size(), INVALID_INDEX),
-      m_cornerPenalty(board.size(), 0), m_frontierStamp(board.size(), 0) {
+Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
+    : m_params(params), m_openAxes(board.size(), 0), m_value(board.size(), 0),
+      m_corner(board.size(), INVALID_INDEX), m_cornerPenalty(board.size(), 0),
+      m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
-    m_bombValue = BombBaseValue + BombAreaValue * static_cast<int>(area * area);
+    m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
     std::vector<index_t> playable;
     for (unsigned i = 0; i < board.size(); ++i) {
         const auto index = static_cast<index_t>(i);
@@ -46,8 +43,9 @@ Evaluator::Evaluator(const SearchBoard& board)
                     board.neighbour(index, Direction(d + 4)) != INVALID_INDEX;
         }
         m_openAxes[i] = static_cast<std::uint8_t>(open);
-        static constexpr std::array<int, 5> ByAxes{CornerValue, EdgeValue, TwoAxesValue, 0, 0};
-        m_value[i] = ByAxes[open];
+        const std::array<int, 5> byAxes{m_params.cornerValue, m_params.edgeValue,
+                                        m_params.twoAxesValue, 0, 0};
+        m_value[i] = byAxes[open];
     }
     for (index_t corner : playable) {
         if (m_openAxes[corner] != 0) {
@@ -59,7 +57,8 @@ Evaluator::Evaluator(const SearchBoard& board)
                 continue;
             }
             m_corner[n] = corner;
-            m_cornerPenalty[n] = d % 2 == 1 ? CornerDiagonalPenalty : CornerLinePenalty;
+            m_cornerPenalty[n] =
+                d % 2 == 1 ? m_params.cornerDiagonalPenalty : m_params.cornerLinePenalty;
         }
     }
     for (index_t i : playable) {
@@ -72,7 +71,7 @@ Evaluator::Evaluator(const SearchBoard& board)
 int Evaluator::evaluate(const SearchBoard& board, Player root) const {
     const int score = board.phase() == GamePhase::BUILD ? buildPhaseScore(board, root)
                                                         : bombPhaseScore(board, root);
-    return std::clamp(score, -HeuristicLimit + 1, HeuristicLimit - 1);
+    return std::clamp(score, -SearchParams::HeuristicLimit + 1, SearchParams::HeuristicLimit - 1);
 }
 
 // Frontier and potential mobility from the free squares next to stones (on a large map most
@@ -111,7 +110,8 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);
     const int filled = static_cast<int>(std::min(stones, playable) * 256 / playable);
     const int stage = twoPlayers ? filled : filled * filled / 256;
-    const int stoneWeight = (StoneWeightEarly * (256 - stage) + StoneWeightLate * stage) / 256;
+    const int stoneWeight =
+        (m_params.stoneWeightEarly * (256 - stage) + m_params.stoneWeightLate * stage) / 256;
     std::array<int, 9> score{};
     for (unsigned p = 1; p <= board.players(); ++p) {
         const Player player = playerAt(p);
@@ -119,9 +119,9 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
         if (board.isDisqualified(player)) {
             continue;
         }
-        const int mobility = twoPlayers
-                                 ? MobilityWeight * static_cast<int>(board.mobility(player))
-                                 : PotentialMobilityWeight * near.potentialMoves(board, player);
+        const int mobility =
+            twoPlayers ? m_params.mobilityWeight * static_cast<int>(board.mobility(player))
+                       : m_params.potentialMobilityWeight * near.potentialMoves(board, player);
         score[p] = mobility + stockValue(board, player);
         if (!twoPlayers) {
             score[p] += survivalScore(board.stones(player));
@@ -135,16 +135,17 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     }
     int result = againstStrongest(board, root, score.data());
     const unsigned empties = board.nonHoles() - std::min(stones, board.nonHoles());
-    if (twoPlayers && empties <= ParityEmpties && empties % 2 == 1) {
-        result += board.toMove() == root ? ParityBonus : -ParityBonus;
+    if (twoPlayers && empties <= static_cast<unsigned>(m_params.parityEmpties) &&
+        empties % 2 == 1) {
+        result += board.toMove() == root ? m_params.parityBonus : -m_params.parityBonus;
     }
     return result;
 }
 
 // After k inversions player p holds what player p - k holds now. The number still to come is
 // binomial over the open inversion squares; the rotations repeat after `players`.
-void Evaluator::expectInversions(unsigned players, unsigned open, int* stoneScore) {
-    const double taken = InversionTakenPercent / 100.0;
+void Evaluator::expectInversions(unsigned players, unsigned open, int* stoneScore) const {
+    const double taken = m_params.inversionTakenPercent / 100.0;
     std::array<double, 9> chance{};
     std::array<double, 64> binomial{};
     binomial[0] = 1.0;
@@ -192,7 +193,8 @@ void Evaluator::scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_
         colours |= 1u << static_cast<unsigned>(board.square(n));
         if (open && m_frontierStamp[n] != stamp) {
             m_frontierStamp[n] = stamp;
-            stoneScore[static_cast<unsigned>(board.ownerOf(board.square(n)))] += FrontierWeight;
+            stoneScore[static_cast<unsigned>(board.ownerOf(board.square(n)))] +=
+                m_params.frontierWeight;
         }
     }
     if (colours == 0) {
@@ -224,7 +226,7 @@ int Evaluator::bombPhaseScore(const SearchBoard& board, Player root) const {
     std::array<int, 9> score{};
     for (unsigned p = 1; p <= board.players(); ++p) {
         const Player player = playerAt(p);
-        score[p] = StonePoints * static_cast<int>(board.stones(player)) +
+        score[p] = m_params.stonePoints * static_cast<int>(board.stones(player)) +
                    m_bombValue * static_cast<int>(board.bombs(player));
     }
     return againstStrongest(board, root, score.data());
@@ -232,24 +234,25 @@ int Evaluator::bombPhaseScore(const SearchBoard& board, Player root) const {
 
 // With three or more players, a player with few stones may be taken out by the next few
 // captures and never come back.
-int Evaluator::survivalScore(unsigned held) {
-    return held >= SurvivalStones ? 0 : -SurvivalPenalty * static_cast<int>(SurvivalStones - held);
+int Evaluator::survivalScore(unsigned held) const {
+    const int missing = m_params.survivalStones - static_cast<int>(held);
+    return missing <= 0 ? 0 : -m_params.survivalPenalty * missing;
 }
 
 int Evaluator::stockValue(const SearchBoard& board, Player p) const {
-    return OverrideValue * static_cast<int>(board.overrides(p)) +
+    return m_params.overrideValue * static_cast<int>(board.overrides(p)) +
            m_bombValue * static_cast<int>(board.bombs(p));
 }
 
 int Evaluator::againstStrongest(const SearchBoard& board, Player root, const int* score) {
-    int strongest = -Infinity;
+    int strongest = -SearchParams::Infinity;
     for (unsigned p = 1; p <= board.players(); ++p) {
         if (playerAt(p) != root && !board.isDisqualified(playerAt(p))) {
             strongest = std::max(strongest, score[p]);
         }
     }
     const int own = score[static_cast<unsigned>(root)];
-    return strongest == -Infinity ? own : own - strongest;
+    return strongest == -SearchParams::Infinity ? own : own - strongest;
 }
 
 // Rank 1 + the number of opponents with more stones; disqualified players rank last.
@@ -267,16 +270,17 @@ int Evaluator::finalScore(const SearchBoard& board, Player root) const {
         rank += theirs > own;
     }
     if (strongest < 0) {
-        return WinScore + own;
+        return SearchParams::WinScore + own;
     }
     const int margin = own - strongest;
     if (margin > 0) {
-        return WinScore + margin;
+        return SearchParams::WinScore + margin;
     }
     if (board.players() == 2) {
-        return margin == 0 ? 0 : -WinScore + margin;
+        return margin == 0 ? 0 : -SearchParams::WinScore + margin;
     }
-    return -WinScore + static_cast<int>(board.players() - rank) * RankStep + margin;
+    return -SearchParams::WinScore +
+           static_cast<int>(board.players() - rank) * SearchParams::RankStep + margin;
 }
 
 unsigned Evaluator::movesLeftBound(const SearchBoard& board) const {

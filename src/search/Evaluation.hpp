@@ -8,14 +8,16 @@
 #include <vector>
 
 #include "search/SearchBoard.hpp"
+#include "search/SearchParams.hpp"
 
 // Evaluates positions of one map from the view of a given (root) player. Every score compares
 // the root player with its strongest opponent, so that in games of three or more players the
 // search plays for first place rather than for stones.
 class Evaluator {
 public:
-    // Reads the geometry of the board's map; any later position of that game may be evaluated.
-    explicit Evaluator(const SearchBoard& board);
+    // Reads the geometry of the board's map; any later position of that game may be evaluated
+    // with the weights of `params`.
+    explicit Evaluator(const SearchBoard& board, const SearchParams& params = {});
 
     // A heuristic score of a position that is not over, inside +-SearchParams::HeuristicLimit.
     int evaluate(const SearchBoard& board, Player root) const;
@@ -47,12 +49,13 @@ private:
     void scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp, NearStones& near,
                         int* stoneScore) const;
     std::uint32_t nextStamp() const;
-    static void expectInversions(unsigned players, unsigned open, int* stoneScore);
+    void expectInversions(unsigned players, unsigned open, int* stoneScore) const;
     int stockValue(const SearchBoard& board, Player p) const;
-    static int survivalScore(unsigned held);
+    int survivalScore(unsigned held) const;
     // The root player's score minus that of the strongest opponent still in the game.
     static int againstStrongest(const SearchBoard& board, Player root, const int* score);
 
+    SearchParams m_params;
     // The inversion squares still open in the board the evaluator was made from: no square
     // becomes one later.
     std::vector<index_t> m_inversionSquares;

@@ -5,19 +5,21 @@
 #include <numeric>
 #include <sstream>
 
-using namespace SearchParams;
-
 namespace {
 
 // XORed into the position hash at the root player's nodes of best-reply search: there the
 // same position may be searched as a node of the root player or of its opponents.
 constexpr std::uint64_t BestReplyMaxKey = 0x9d3f1c2b7a6e5d41ull;
 
+// Short names of the fixed numbers; the tunable ones are read from m_params.
+constexpr int Infinity = SearchParams::Infinity;
+constexpr unsigned MaxPly = SearchParams::MaxPly;
+
 } // namespace
 
-Searcher::Searcher(const SearchBoard& board, TranspositionTable* table)
-    : m_eval(board), m_table(table), m_lists(MaxPly + 1), m_killers(MaxPly + 2),
-      m_history(9 * std::size_t{board.size()}, 0),
+Searcher::Searcher(const SearchBoard& board, TranspositionTable* table, const SearchParams& params)
+    : m_params(params), m_eval(board, params), m_table(table), m_lists(MaxPly + 1),
+      m_killers(MaxPly + 2), m_history(9 * std::size_t{board.size()}, 0),
       m_pv(MaxPly + 2, std::vector<PlyMove>(MaxPly + 2)), m_pvLength(MaxPly + 2, 0) {}
 
 // Iterative deepening: each iteration starts with the best move of the one before, and a
@@ -30,7 +32,7 @@ SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, cons
     m_limits = limits;
     m_nodes = 0;
     m_work = 0;
-    m_nextCheck = ClockCheckInterval;
+    m_nextCheck = clockInterval();
     m_stopped = false;
     m_twoPlayers = board.validPlayers() <= 2;
     m_bestReply = m_strategy == MultiPlayerSearch::BEST_REPLY && !m_twoPlayers;
@@ -57,7 +59,7 @@ void Searcher::prepareRoot() {
         m_table->newSearch();
     }
     for (int& h : m_history) {
-        h /= 2;
+        h /= m_params.historyDecay;
     }
     std::fill(m_killers.begin(), m_killers.end(), std::array<PlyMove, 2>{});
     MoveList& list = m_lists[0];
@@ -73,6 +75,7 @@ void Searcher::prepareRoot() {
 
 // Deepens until the depth limit, the time or an exact result ends it (see SearchInfo::exact).
 void Searcher::deepen(SearchInfo& info, SearchClock::time_point start, const Report& report) {
+    constexpr unsigned MaxDepth = SearchParams::MaxDepth;
     const unsigned maxDepth = m_limits.depth != 0 ? std::min(m_limits.depth, MaxDepth) : MaxDepth;
     const unsigned movesLeft = m_eval.movesLeftBound(*m_board);
     for (unsigned depth = 1; depth <= maxDepth; ++depth) {
@@ -94,7 +97,8 @@ void Searcher::deepen(SearchInfo& info, SearchClock::time_point start, const Rep
         info.score = score;
         info.best = m_rootMoves.front();
         info.pv.assign(m_pv[0].begin(), m_pv[0].begin() + m_pvLength[0]);
-        info.exact = depth >= movesLeft || (m_twoPlayers && std::abs(score) >= HeuristicLimit);
+        info.exact =
+            depth >= movesLeft || (m_twoPlayers && std::abs(score) >= SearchParams::HeuristicLimit);
         info.nodes = m_nodes;
         info.elapsed = m_now() - start;
         if (report) {
@@ -181,7 +185,7 @@ int Searcher::alphaBeta(unsigned depth, int alpha, int beta, unsigned ply, bool 
     }
     MoveList& list = m_lists[ply];
     const bool maxNode = generate(list, bestReplyMax);
-    if (spend(list.moves.size() / 8)) {
+    if (spend(list.moves.size() / static_cast<unsigned>(m_params.moveWorkDivisor))) {
         return 0;
     }
     if (list.moves.empty()) {
@@ -285,17 +289,17 @@ void Searcher::orderMoves(MoveList& list, unsigned ply, SearchMove ttMove, bool 
         const PlyMove& m = list.moves[i];
         int key = 0;
         if (m.move == ttMove) {
-            key = OrderTTMove;
+            key = SearchParams::OrderTTMove;
         } else if (m == m_killers[ply][0]) {
-            key = OrderKiller1;
+            key = SearchParams::OrderKiller1;
         } else if (m == m_killers[ply][1]) {
-            key = OrderKiller2;
+            key = SearchParams::OrderKiller2;
         } else if (throws) {
             key = -static_cast<int>(i);
         } else {
-            key = history(m) + 64 * m_eval.squareValue(m.move.index);
+            key = history(m) + m_params.orderSquareScale * m_eval.squareValue(m.move.index);
             if (m_board->isOccupied(m.move.index)) {
-                key += OrderOverridePenalty;
+                key += m_params.orderOverridePenalty;
             }
         }
         list.keys[i] = key;
@@ -325,7 +329,8 @@ void Searcher::keepStrongestThrows(MoveList& list, bool maxNode, bool prune) {
     std::iota(list.order.begin(), list.order.end(), 0u);
     std::stable_sort(list.order.begin(), list.order.end(),
                      [&list](unsigned a, unsigned b) { return list.keys[a] > list.keys[b]; });
-    const std::size_t keep = prune ? std::min<std::size_t>(n, BombPhaseWidth) : n;
+    const std::size_t keep =
+        prune ? std::min<std::size_t>(n, static_cast<std::size_t>(m_params.bombPhaseWidth)) : n;
     m_ranked.clear();
     for (std::size_t i = 0; i < keep; ++i) {
         m_ranked.push_back(list.moves[list.order[i]]);
@@ -342,8 +347,8 @@ void Searcher::rememberCutoff(const PlyMove& m, unsigned depth, unsigned ply, Se
         m_killers[ply][0] = m;
     }
     int& h = history(m);
-    h += static_cast<int>(depth * depth);
-    if (h > HistoryMax) {
+    h += m_params.historyScale * static_cast<int>(depth * depth);
+    if (h > m_params.historyMax) {
         for (int& entry : m_history) {
             entry /= 2;
         }
@@ -365,7 +370,6 @@ std::uint64_t Searcher::positionKey(bool bestReplyMax) const {
     return m_board->hash() ^ (m_bestReply && bestReplyMax ? BestReplyMaxKey : 0);
 }
 
-// Counts work done; after every ClockCheckInterval units the clock and the node limit are read.
 int Searcher::score() const {
     return m_board->isFinal() ? m_eval.finalScore(*m_board, m_root) : heuristic();
 }
@@ -374,10 +378,15 @@ int Searcher::heuristic() const {
     if (!m_evaluation) {
         return m_eval.evaluate(*m_board, m_root);
     }
-    const int limit = HeuristicLimit - 1;
+    const int limit = SearchParams::HeuristicLimit - 1;
     return std::clamp(m_evaluation(*m_board, m_root), -limit, limit);
 }
 
+std::uint64_t Searcher::clockInterval() const {
+    return static_cast<std::uint64_t>(m_params.clockCheckInterval);
+}
+
+// Counts work done; after every clockCheckInterval units the clock and the node limit are read.
 bool Searcher::spend(std::uint64_t work) {
     if (m_stopped) {
         return true;
@@ -386,7 +395,7 @@ bool Searcher::spend(std::uint64_t work) {
     if (m_work < m_nextCheck) {
         return false;
     }
-    m_nextCheck = m_work + ClockCheckInterval;
+    m_nextCheck = m_work + clockInterval();
     if ((m_limits.nodes != 0 && m_nodes >= m_limits.nodes) || m_now() >= m_limits.deadline) {
         m_stopped = true;
     }

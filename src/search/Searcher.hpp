@@ -72,7 +72,8 @@ public:
     using Evaluation = std::function<int(const SearchBoard& board, Player root)>;
 
     // `board` gives the map (any position of it); `table` may be null for a search without one.
-    Searcher(const SearchBoard& board, TranspositionTable* table);
+    // The search and its evaluation play by `params`.
+    Searcher(const SearchBoard& board, TranspositionTable* table, const SearchParams& params = {});
 
     void setStrategy(MultiPlayerSearch strategy) { m_strategy = strategy; }
     // Equal moves at the root are tried in an order drawn from this seed.
@@ -110,6 +111,7 @@ private:
     void rememberCutoff(const PlyMove& m, unsigned depth, unsigned ply, SearchMove ttMove);
     void updatePv(unsigned ply, const PlyMove& m);
     std::uint64_t positionKey(bool bestReplyMax) const;
+    std::uint64_t clockInterval() const;
     bool spend(std::uint64_t work);
     // The score of the position on m_board for the root player: exact when the game is over,
     // otherwise the heuristic of the evaluation in use.
@@ -117,6 +119,7 @@ private:
     int heuristic() const;
     int& history(const PlyMove& m);
 
+    SearchParams m_params;
     Evaluator m_eval;
     Evaluation m_evaluation;
     TranspositionTable* m_table;

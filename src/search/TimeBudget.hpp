@@ -10,7 +10,8 @@ unsigned grantedMs(unsigned limitMs, unsigned moveTimeMs);
 
 // Limits of a search that starts its clock at `start` (when the request arrived) for a move
 // with `limitMs` milliseconds and a depth limit (0 for none). The hard deadline is the limit
-// less SearchParams::TimeMarginFraction and TimeMarginMs; no iteration starts after
-// NewIterationFraction of that. A limit within the margin leaves no time: the deadline is the
+// less the params' timeMarginFraction and timeMarginMs; no iteration starts after
+// newIterationFraction of that. A limit within the margin leaves no time: the deadline is the
 // start, and the searcher answers at once.
-SearchLimits moveLimits(SearchClock::time_point start, unsigned limitMs, unsigned depth);
+SearchLimits moveLimits(SearchClock::time_point start, unsigned limitMs, unsigned depth,
+                        const SearchParams& params = {});

@@ -5,7 +5,8 @@
 
 static_assert(sizeof(TTEntry) == 16, "a bucket of four entries fills one cache line");
 
-TranspositionTable::TranspositionTable(std::size_t megabytes) {
+TranspositionTable::TranspositionTable(std::size_t megabytes, int ageWeight)
+    : m_ageWeight(ageWeight) {
     const std::size_t bytes = std::max<std::size_t>(megabytes, 1) << 20;
     m_buckets = 1;
     while (m_buckets * 2 * sizeof(Bucket) <= bytes) {
@@ -35,7 +36,7 @@ const TTEntry* TranspositionTable::probe(std::uint64_t hash) const {
 }
 
 // The same position is overwritten (keeping its move when the new result has none); otherwise
-// the entry with the lowest depth, counting every search of age as eight plies less, goes.
+// the entry with the lowest depth, counting every search of age as m_ageWeight plies less, goes.
 void TranspositionTable::store(std::uint64_t hash, unsigned depth, int score, Bound bound,
                                SearchMove move) {
     Bucket& b = bucket(hash);
@@ -51,7 +52,7 @@ void TranspositionTable::store(std::uint64_t hash, unsigned depth, int score, Bo
             break;
         }
         const int age = static_cast<std::uint8_t>(m_generation - e.generation);
-        const int worth = e.bound == Bound::NONE ? -(1 << 20) : int(e.depth) - 8 * age;
+        const int worth = e.bound == Bound::NONE ? -(1 << 20) : int(e.depth) - m_ageWeight * age;
         if (worth < victimWorth) {
             victimWorth = worth;
             victim = &e;

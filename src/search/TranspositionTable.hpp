@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "search/SearchBoard.hpp"
+#include "search/SearchParams.hpp"
 
 // What the stored score means: the exact value, a lower bound (the search failed high) or an
 // upper bound (it failed low).
@@ -30,8 +31,9 @@ struct TTEntry {
 class TranspositionTable {
 public:
     // Size in MiB, rounded down to a power of two of buckets (at least one bucket), and halved
-    // while the memory cannot be had.
-    explicit TranspositionTable(std::size_t megabytes);
+    // while the memory cannot be had. An entry loses `ageWeight` plies of worth per search of
+    // age (SearchParams::ttAgeWeight).
+    explicit TranspositionTable(std::size_t megabytes, int ageWeight = SearchParams{}.ttAgeWeight);
     TranspositionTable(const TranspositionTable&) = delete;
     TranspositionTable& operator=(const TranspositionTable&) = delete;
 
@@ -56,4 +58,5 @@ private:
     std::size_t m_buckets;
     std::unique_ptr<Bucket[]> m_table;
     std::uint8_t m_generation = 0;
+    int m_ageWeight;
 };

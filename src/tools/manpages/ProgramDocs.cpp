@@ -67,8 +67,13 @@ const std::vector<ProgramDoc> Programs{
       "best-reply or paranoid search. One log line per move tells depth, nodes, speed, score "
       "and principal variation.",
       "With --analyse it plays no game: it searches the start of a map, or a position of a "
-      "game record, and prints the result."},
-     "0 when the server ended the game normally, or the analysis was printed",
+      "game record, and prints the result.",
+      "Every number of the search and its evaluation is a parameter: --list-params prints "
+      "them with default, range and meaning; --params reads NAME VALUE lines (# starts a "
+      "comment) and --param NAME=VALUE sets one, in the order given. An unknown name or a "
+      "value out of range ends the program with a message."},
+     "0 when the server ended the game normally, the analysis was printed or the parameters "
+     "were listed",
      {},
      maker<AiPlayer>()},
     {"reversi-arena",

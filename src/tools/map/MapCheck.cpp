@@ -1,9 +1,12 @@
 #include "tools/map/MapCheck.hpp"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "common/GameBoard.hpp"
 #include "common/Logging.hpp"
 #include "tools/map/MapScan.hpp"
 
@@ -68,7 +71,64 @@ std::optional<std::string> diagnoseFile(const std::string& path) {
     return problem ? std::optional(describeProblem(path, *problem)) : std::nullopt;
 }
 
+// The squares within `radius` steps of `start` (transitions followed, holes not entered), by
+// levels as GameBoard::blast walks them; `seen` holds `mark` for the squares counted.
+std::size_t squaresWithin(const GameBoard& board, index_t start, unsigned radius,
+                          std::vector<unsigned>& seen, unsigned mark) {
+    std::vector<index_t> reached{start};
+    seen[start] = mark;
+    std::size_t levelBegin = 0;
+    for (unsigned level = 0; level < radius && levelBegin < reached.size(); ++level) {
+        const std::size_t levelEnd = reached.size();
+        for (std::size_t k = levelBegin; k < levelEnd; ++k) {
+            for (unsigned d = 0; d < 8; ++d) {
+                const index_t next = board.get_transition(reached[k], Direction(d));
+                if (next != INVALID_INDEX && board.get_square(next) != Square::NONE &&
+                    seen[next] != mark) {
+                    seen[next] = mark;
+                    reached.push_back(next);
+                }
+            }
+        }
+        levelBegin = levelEnd;
+    }
+    return reached.size();
+}
+
 } // namespace
+
+// A blast destroys the squares within the bomb strength of its target, counted in steps of the
+// board with transitions (GameBoard::blast), so a transition carries it to squares outside the
+// (2r + 1) x (2r + 1) block around the target. Bombs only add holes and the steps of the board
+// never change, so a later blast reaches a subset of what it would reach on the start map.
+std::size_t largestBlast(const Map& map) {
+    const GameBoard board(map);
+    std::vector<unsigned> seen(board.getBoardSize(), 0);
+    std::size_t largest = 0;
+    for (unsigned i = 0; i < board.getBoardSize(); ++i) {
+        const auto index = static_cast<index_t>(i);
+        if (board.get_square(index) != Square::NONE) {
+            largest =
+                std::max(largest, squaresWithin(board, index, map.getBombStrength(), seen, i + 1));
+        }
+    }
+    return largest;
+}
+
+// All the bombs together clear at most their number times the largest blast: below the
+// playable squares some square is sure to survive; at or above it the bombs may clear the
+// board.
+std::optional<std::string> bombWarning(const Map& map) {
+    const std::size_t bombs = std::size_t{map.getBombs()} * map.getPlayers();
+    const std::size_t playable = map.getPlayableTiles();
+    if (bombs == 0 || bombs * largestBlast(map) < playable) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << "the " << bombs << " bombs in stock (strength " << map.getBombStrength()
+         << ") can clear all " << playable << " playable squares: games may end with no stones";
+    return text.str();
+}
 
 bool readMapText(const std::string& text, Map& map, std::vector<std::string>& messages) {
     const MapMessageCapture capture(messages);
@@ -131,6 +191,9 @@ std::vector<std::string> mapWarnings(const Map& map) {
             text << "transition " << t << " leads back into itself";
             warnings.push_back(text.str());
         }
+    }
+    if (auto bombs = bombWarning(map)) {
+        warnings.push_back(std::move(*bombs));
     }
     return warnings;
 }

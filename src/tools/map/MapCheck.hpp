@@ -33,8 +33,17 @@ bool readMapText(const std::string& text, Map& map, std::vector<std::string>& me
 MapReport checkMapFile(const std::string& path);
 
 // Things a valid map allows that a map author rarely means: stones of players the map does
-// not have, players without start stones, transitions whose two ends are the same end.
+// not have, players without start stones, transitions whose two ends are the same end, bombs
+// that can clear the board.
 std::vector<std::string> mapWarnings(const Map& map);
+
+// The most squares one bomb can destroy on the map: the largest area within the bomb strength
+// of a square, in steps of the board with transitions, on the start map.
+std::size_t largestBlast(const Map& map);
+
+// The warning when all the players' bombs together may clear every playable square, so that
+// games can end with no stones and no winner.
+std::optional<std::string> bombWarning(const Map& map);
 
 // The diagnosis when there is one, then "NAME: valid (...)" or "NAME: invalid", then one
 // indented line per message.

@@ -114,6 +114,9 @@ bool runStats(const std::string& file, unsigned games, std::uint32_t seed, std::
                     [games](unsigned done) { showProgress(done, games); });
     }
     printStats(out, stats);
+    if (const auto warning = bombWarning(*report.map)) {
+        out << "warning: " << *warning << '\n';
+    }
     return true;
 }
 

@@ -1,0 +1,164 @@
+// The table of the tunable search parameters, and their reading from options and files and
+// their listing, all driven by that one table.
+#include "search/SearchParams.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <sstream>
+
+namespace {
+
+using P = SearchParams;
+
+// Builds an entry of an integer or a real parameter.
+constexpr ParamInfo integer(const char* name, int P::*member, double min, double max,
+                            const char* meaning) {
+    return ParamInfo{name, member, nullptr, min, max, meaning};
+}
+constexpr ParamInfo real(const char* name, double P::*member, double min, double max,
+                         const char* meaning) {
+    return ParamInfo{name, nullptr, member, min, max, meaning};
+}
+
+// Ranges keep every sum of the move ordering below the killers' keys and every score inside
+// the heuristic limit.
+constexpr std::array Table{
+    integer("stonePoints", &P::stonePoints, 0, 1000, "a stone in the bomb phase"),
+    integer("stoneWeightEarly", &P::stoneWeightEarly, -100, 100, "a stone at the game's start"),
+    integer("stoneWeightLate", &P::stoneWeightLate, -100, 100, "a stone on a full board"),
+    integer("survivalStones", &P::survivalStones, 0, 100,
+            "3+ players: fewer stones than this are penalised"),
+    integer("survivalPenalty", &P::survivalPenalty, 0, 1000,
+            "3+ players: per stone missing below survivalStones"),
+    integer("cornerValue", &P::cornerValue, -1000, 1000, "a stone that can never be captured"),
+    integer("edgeValue", &P::edgeValue, -1000, 1000, "a stone with one open axis"),
+    integer("twoAxesValue", &P::twoAxesValue, -1000, 1000, "a stone with two open axes"),
+    integer("cornerDiagonalPenalty", &P::cornerDiagonalPenalty, -1000, 1000,
+            "a stone diagonally next to an empty corner"),
+    integer("cornerLinePenalty", &P::cornerLinePenalty, -1000, 1000,
+            "a stone in line next to an empty corner"),
+    integer("mobilityWeight", &P::mobilityWeight, -1000, 1000, "2 players: a legal move square"),
+    integer("potentialMobilityWeight", &P::potentialMobilityWeight, -1000, 1000,
+            "3+ players: a free square next to an opposing stone"),
+    integer("frontierWeight", &P::frontierWeight, -1000, 1000, "a stone next to a free square"),
+    integer("overrideValue", &P::overrideValue, -1000, 1000, "an override stone in stock"),
+    integer("bombBaseValue", &P::bombBaseValue, -1000, 1000, "a bomb in stock"),
+    integer("bombAreaValue", &P::bombAreaValue, -100, 100,
+            "a bomb in stock, per square of its blast area"),
+    integer("inversionTakenPercent", &P::inversionTakenPercent, 0, 100,
+            "3+ players: chance in percent that an open inversion square is taken"),
+    integer("parityEmpties", &P::parityEmpties, 0, 2500,
+            "2 players: parity counts from this many empty squares"),
+    integer("parityBonus", &P::parityBonus, -1000, 1000,
+            "2 players: the side on turn with an odd number of empties"),
+    integer("orderSquareScale", &P::orderSquareScale, 0, 1024,
+            "move order: weight of the square's static value"),
+    integer("orderOverridePenalty", &P::orderOverridePenalty, -(1 << 24), 0,
+            "move order: key of an override move"),
+    integer("historyScale", &P::historyScale, 0, 1024,
+            "move order: history bonus of a cutoff, times depth squared"),
+    integer("historyDecay", &P::historyDecay, 1, 1024,
+            "move order: history divided by this before each search"),
+    integer("historyMax", &P::historyMax, 1, 1 << 24,
+            "move order: all history is halved when a counter passes this"),
+    integer("bombPhaseWidth", &P::bombPhaseWidth, 1, 2500,
+            "bomb throws searched below the first ply"),
+    integer("ttAgeWeight", &P::ttAgeWeight, 0, 255,
+            "transposition table: plies of worth lost per search of age"),
+    real("timeMarginFraction", &P::timeMarginFraction, 0, 0.9, "share of the time limit kept back"),
+    integer("timeMarginMs", &P::timeMarginMs, 0, 10000, "milliseconds kept back"),
+    real("newIterationFraction", &P::newIterationFraction, 0.01, 1,
+         "no iteration starts after this share of the budget"),
+    integer("clockCheckInterval", &P::clockCheckInterval, 1, 1 << 20,
+            "work between two readings of the clock"),
+    integer("moveWorkDivisor", &P::moveWorkDivisor, 1, 1024,
+            "generated moves that count as one unit of work"),
+};
+
+// The whole text as a number of the parameter's kind, inside its range.
+bool parseValue(const ParamInfo& info, std::string_view text, double& value) {
+    const char* end = text.data() + text.size();
+    std::from_chars_result result{};
+    if (info.integer != nullptr) {
+        int number = 0;
+        result = std::from_chars(text.data(), end, number);
+        value = number;
+    } else {
+        result = std::from_chars(text.data(), end, value);
+    }
+    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+std::string numberText(double v) {
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v);
+    return std::string(buffer.data(), result.ptr);
+}
+
+} // namespace
+
+std::span<const ParamInfo> paramTable() {
+    return Table;
+}
+
+bool setParam(SearchParams& params, std::string_view name, std::string_view value,
+              std::string& error) {
+    const auto* info = std::find_if(Table.begin(), Table.end(),
+                                    [name](const ParamInfo& p) { return p.name == name; });
+    if (info == Table.end()) {
+        error = "unknown parameter '" + std::string(name) + "' (see --list-params)";
+        return false;
+    }
+    double v = 0;
+    if (!parseValue(*info, value, v) || !(v >= info->min && v <= info->max)) {
+        error = "parameter " + std::string(name) + ": '" + std::string(value) + "' is not " +
+                (info->integer != nullptr ? "an integer" : "a number") + " in [" +
+                numberText(info->min) + ", " + numberText(info->max) + "]";
+        return false;
+    }
+    if (info->integer != nullptr) {
+        params.*(info->integer) = static_cast<int>(v);
+    } else {
+        params.*(info->real) = v;
+    }
+    return true;
+}
+
+bool readParams(SearchParams& params, std::istream& in, const std::string& source,
+                std::string& error) {
+    std::string line;
+    for (unsigned number = 1; std::getline(in, line); ++number) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        std::string name;
+        std::string value;
+        std::string rest;
+        if (!(words >> name)) {
+            continue;
+        }
+        std::string reason;
+        if (!(words >> value) || (words >> rest)) {
+            reason = "expected NAME VALUE";
+        } else if (setParam(params, name, value, reason)) {
+            continue;
+        }
+        error = source + ":" + std::to_string(number) + ": " + reason;
+        return false;
+    }
+    return true;
+}
+
+std::string paramText(const SearchParams& params, const ParamInfo& info) {
+    return info.integer != nullptr ? std::to_string(params.*(info.integer))
+                                   : numberText(params.*(info.real));
+}
+
+std::string paramListing() {
+    const SearchParams defaults;
+    std::ostringstream out;
+    for (const ParamInfo& info : Table) {
+        out << info.name << ' ' << paramText(defaults, info) << " [" << numberText(info.min) << ", "
+            << numberText(info.max) << "] " << info.meaning << '\n';
+    }
+    return out.str();
+}
