@@ -12,14 +12,14 @@ namespace {
 
 constexpr std::chrono::milliseconds AcceptRetryPause{100};
 
+} // namespace
+
 // The depth limit travels as one byte.
 void checkDepthLimit(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value) {
     if (value > 255) {
         throw OPTA::argument_invalid_value(arg, std::to_string(value));
     }
 }
-
-} // namespace
 
 bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> map(m_mapFile, "The &map file to play on");

@@ -14,6 +14,9 @@
 #include "common/Tool.hpp"
 #include "server/Referee.hpp"
 
+// The option check of a depth limit passed to players: at most 255.
+void checkDepthLimit(const OPTA::TypedArgument<unsigned>& arg, const unsigned& value);
+
 // The server program on the common frame: its options, then seating, refereeing and the
 // report of one match per run.
 class GameServer : public Tool {
