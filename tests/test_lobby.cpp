@@ -215,3 +215,24 @@ TEST(LobbyWithBots, KilledLobbyKeepsFinishedGamesAndAbortsTheRunningOne) {
     EXPECT_FALSE(store.record(3));
     EXPECT_EQ(standingsOf(store).finished(), 3u);
 }
+
+// With one connection allowed, a second is closed at once and logged; SIGTERM then lets the
+// waiting client go and ends the lobby normally with its standings.
+TEST(LobbyLimits, ConnectionsBeyondTheLimitAreRefusedAndSigtermEndsTheLobby) {
+    TempFolder folder;
+    LobbyProcess lobby(
+        {"-m", mapPath("example2p.map"), "--db", folder.file("lobby.db"), "--max-clients", "1"});
+    ASSERT_NE(lobby.port, 0);
+    TestPlayer waiting;
+    ASSERT_TRUE(waiting.connect(lobby.port));
+    ASSERT_TRUE(waiting.proto().send_client_groupid(3));
+    TestPlayer refused;
+    ASSERT_TRUE(refused.connect(lobby.port));
+    EXPECT_EQ(refused.next(), MsgType::FAIL);
+    ASSERT_TRUE(lobby.waitForLine("Refusing connections beyond 1", 10s));
+    lobby.signal(SIGTERM);
+    const auto result = lobby.wait(RunLimit);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_TRUE(hasLogLine(result.out, "INFO", "Standings after 0 games this run:"));
+    EXPECT_EQ(waiting.next(), MsgType::FAIL);
+}

@@ -109,13 +109,6 @@ bool Lobby::parseOptions(OPTA::ArgumentParser& parser) {
     port.valuename("port number");
     OPTA::VariableArgument<std::string> db(m_dbFile, "The database file (default lobby.db)", "db");
     db.valuename("file");
-    OPTA::VariableArgument<std::uint32_t> timelimit(
-        m_timelimit, "Milliseconds per move, 0 for no limit", 't', "timelimit");
-    timelimit.valuename("ms");
-    OPTA::VariableArgument<unsigned> depthlimit(m_depthlimit, "Search depth passed to players", 'd',
-                                                "depthlimit");
-    depthlimit.valuename("n");
-    depthlimit.check_typed(checkDepthLimit);
     OPTA::VariableArgument<unsigned> maxClients(
         m_maxClients, "Most connections held at once (default 256)", "max-clients");
     maxClients.valuename("n");
@@ -125,8 +118,9 @@ bool Lobby::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> records(
         m_recordsDir, "Also write each game's record into this folder", "records");
     records.valuename("folder");
-    parser.arguments().add(map).add(port).add(db).add(timelimit).add(depthlimit).add(maxClients);
-    parser.arguments().add(games).add(records);
+    parser.arguments().add(map).add(port).add(db);
+    addMoveLimitOptions(parser, m_timelimit, m_depthlimit);
+    parser.arguments().add(maxClients).add(games).add(records);
     return Tool::parseOptions(parser);
 }
 
