@@ -162,9 +162,13 @@ bool Lobby::loadPool() {
     return true;
 }
 
+// One round per new connection or accept slice: admit, then reap ended threads, drop waiters
+// that left and start every game the queue can fill. Accept waits only when a connection is
+// pending, so that a quiet port logs no time-outs, and never without limit, so that a
+// connection reset before its acceptance cannot hold the loop.
 void Lobby::serve(const TcpServer& listener) {
     while (!shouldStop()) {
-        TcpSocket* socket = listener.pending(AcceptSlice) ? listener.accept(0) : nullptr;
+        TcpSocket* socket = listener.pending(AcceptSlice) ? listener.accept(AcceptSlice) : nullptr;
         if (socket != nullptr) {
             admit(socket);
         }
