@@ -13,6 +13,7 @@
 #include "lobby/LobbyStandings.hpp"
 #include "lobby/LobbyStore.hpp"
 #include "lobby/Pairing.hpp"
+#include "lobby/Sqlite.hpp"
 #include "tests/support/ServerHarness.hpp"
 #include "tests/support/TempFolder.hpp"
 #include "tests/support/TestPaths.hpp"
@@ -235,4 +236,21 @@ TEST(LobbyLimits, ConnectionsBeyondTheLimitAreRefusedAndSigtermEndsTheLobby) {
     EXPECT_EQ(result.exitStatus, 0) << result.out;
     EXPECT_TRUE(hasLogLine(result.out, "INFO", "Standings after 0 games this run:"));
     EXPECT_EQ(waiting.next(), MsgType::FAIL);
+}
+
+// A database of another schema version is refused rather than misread.
+TEST(LobbyStoreFile, RefusesAnotherSchemaVersion) {
+    TempFolder folder;
+    const std::string db = folder.file("lobby.db");
+    {
+        LobbyStore store;
+        ASSERT_TRUE(store.open(db));
+    }
+    {
+        SqliteDb raw;
+        ASSERT_TRUE(raw.open(db));
+        ASSERT_TRUE(raw.exec("PRAGMA user_version = 2"));
+    }
+    LobbyStore store;
+    EXPECT_FALSE(store.open(db));
 }
