@@ -55,48 +55,6 @@ std::string gamesDirOf(const std::string& out) {
     return (fs::path(out) / "games").string();
 }
 
-// One line per game for the "reversi.matchpoint" logger, e.g.
-// "game 3 classic8x8.map: bot 40 (rank 1), ai 24 (rank 2)".
-std::string matchLine(const GameResult& result) {
-    std::ostringstream line;
-    line << "game " << result.game << ' ' << fs::path(result.map).filename().string() << ": ";
-    if (result.status == GameStatus::Stopped) {
-        line << "stopped as hung";
-    } else if (result.status == GameStatus::Failed) {
-        line << "failed, see its server log";
-    } else {
-        const auto ranks = ranksOf(result);
-        for (std::size_t s = 0; s < result.seats.size(); ++s) {
-            const SeatResult& seat = result.seats[s];
-            line << (s == 0 ? "" : ", ") << seat.player << ' ';
-            if (seat.cause != DisqualifyCause::None) {
-                line << "disqualified: " << causeName(seat.cause);
-            } else {
-                line << seat.score;
-            }
-            line << " (rank " << ranks[s] << ")";
-        }
-    }
-    line << '\n';
-    return line.str();
-}
-
-// Repeatable options collect their values through the check that runs with each of them.
-OPTA::VariableArgument<std::string> listOption(std::string& slot, std::vector<std::string>& list,
-                                               const std::string& description, char letter,
-                                               const std::string& name,
-                                               const std::string& valueName) {
-    OPTA::VariableArgument<std::string> option =
-        letter != 0 ? OPTA::VariableArgument<std::string>(slot, description, letter, name)
-                    : OPTA::VariableArgument<std::string>(slot, description, name);
-    option.valuename(valueName);
-    option.max(0);
-    option.check_typed([&list](const OPTA::TypedArgument<std::string>&, const std::string& value) {
-        list.push_back(value);
-    });
-    return option;
-}
-
 // Whether a result file left in the folder is one of the planned game.
 bool matchesPlan(const GameResult& result, const PlannedGame& game,
                  const std::vector<PlayerEntry>& players) {
@@ -367,7 +325,7 @@ bool Arena::runLive() {
     const std::size_t before = results.size();
     const auto started = Clock::now();
     const RunEnd end = runGames(request, m_settings, [&](const GameResult& result) {
-        LOG(loggerMatchpoint, INFO) << matchLine(result);
+        LOG(loggerMatchpoint, INFO) << matchpointLine(result);
         results.push_back(result);
         live.add(result);
         return sprt && evaluateSprt(sprt->parameters, live.headToHead(sprt->first, sprt->second))
@@ -417,7 +375,7 @@ bool Arena::runSingleGame() {
     request.showProgress = false;
     bool finished = false;
     const RunEnd end = runGames(request, m_settings, [&](const GameResult& result) {
-        LOG(loggerMatchpoint, INFO) << matchLine(result);
+        LOG(loggerMatchpoint, INFO) << matchpointLine(result);
         finished = result.status != GameStatus::Failed;
         return false;
     });

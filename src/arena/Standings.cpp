@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iomanip>
 #include <sstream>
 
@@ -280,4 +281,31 @@ std::string Standings::formatCsv() const {
         out << '\n';
     }
     return out.str();
+}
+
+// One line per game for the "reversi.matchpoint" logger, e.g.
+// "game 3 classic8x8.map: bot 40 (rank 1), ai 24 (rank 2)".
+std::string matchpointLine(const GameResult& result) {
+    std::ostringstream line;
+    line << "game " << result.game << ' ' << std::filesystem::path(result.map).filename().string()
+         << ": ";
+    if (result.status == GameStatus::Stopped) {
+        line << "stopped as hung";
+    } else if (result.status == GameStatus::Failed) {
+        line << "failed, see its server log";
+    } else {
+        const auto ranks = ranksOf(result);
+        for (std::size_t s = 0; s < result.seats.size(); ++s) {
+            const SeatResult& seat = result.seats[s];
+            line << (s == 0 ? "" : ", ") << seat.player << ' ';
+            if (seat.cause != DisqualifyCause::None) {
+                line << "disqualified: " << causeName(seat.cause);
+            } else {
+                line << seat.score;
+            }
+            line << " (rank " << ranks[s] << ")";
+        }
+    }
+    line << '\n';
+    return line.str();
 }

@@ -39,6 +39,10 @@ struct PlayerStanding {
 // scores share a rank; disqualified seats (score -1) rank below everybody else.
 std::vector<unsigned> ranksOf(const GameResult& result);
 
+// The game's line for the "reversi.matchpoint" logger, with its line end, e.g.
+// "game 3 classic8x8.map: bot 40 (rank 1), ai 24 (rank 2)".
+std::string matchpointLine(const GameResult& result);
+
 class Standings {
 public:
     // Adds one game; games that did not finish only count in the totals.

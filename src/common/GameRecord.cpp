@@ -6,8 +6,13 @@
 #include "common/GameBoard.hpp"
 
 bool GameRecord::open(const std::string& path) {
-    m_out.open(path, std::ios::out | std::ios::trunc);
-    return m_out.is_open();
+    m_file.open(path, std::ios::out | std::ios::trunc);
+    m_out = m_file.is_open() ? &m_file : nullptr;
+    return isOpen();
+}
+
+void GameRecord::openInMemory() {
+    m_out = &m_text;
 }
 
 // The map goes out in the writer's layout behind its line count, so that a reader knows where
@@ -19,19 +24,19 @@ void GameRecord::writeMap(const Map& map) {
     std::ostringstream text;
     text << map;
     const std::string lines = text.str();
-    m_out << "map " << std::count(lines.begin(), lines.end(), '\n') << '\n' << lines << std::flush;
+    *m_out << "map " << std::count(lines.begin(), lines.end(), '\n') << '\n' << lines << std::flush;
 }
 
 void GameRecord::writeMove(const Move& move) {
     if (isOpen()) {
-        m_out << "move " << move.player << ' ' << move.x << ' ' << move.y << ' ' << move.choice
-              << std::endl;
+        *m_out << "move " << move.player << ' ' << move.x << ' ' << move.y << ' ' << move.choice
+               << std::endl;
     }
 }
 
 void GameRecord::writeDisqualification(Player player, const std::string& reason) {
     if (isOpen()) {
-        m_out << "disqualify " << player << ' ' << reason << std::endl;
+        *m_out << "disqualify " << player << ' ' << reason << std::endl;
     }
 }
 
@@ -41,11 +46,11 @@ void GameRecord::writeScores(const Game& game) {
     }
     int scores[8] = {};
     game.get_scores(scores);
-    m_out << "scores";
+    *m_out << "scores";
     for (unsigned i = 0; i < game.getNrPlayers(); ++i) {
-        m_out << ' ' << scores[i];
+        *m_out << ' ' << scores[i];
     }
-    m_out << std::endl;
+    *m_out << std::endl;
 }
 
 namespace {

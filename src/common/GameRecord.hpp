@@ -13,19 +13,24 @@
 #include <fstream>
 #include <istream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/Game.hpp"
 #include "common/Map.hpp"
 
-// Writes the record of one game; without an open file every write is skipped, so the referee
-// need not know whether a record was asked for.
+// Writes the record of one game, to a file or into memory; without either every write is
+// skipped, so the referee need not know whether a record was asked for.
 class GameRecord {
 public:
     // Opens the record file for writing; false when it cannot be created.
     bool open(const std::string& path);
-    bool isOpen() const { return m_out.is_open(); }
+    // Keeps the record in memory instead, for a program that stores it elsewhere.
+    void openInMemory();
+    bool isOpen() const { return m_out != nullptr; }
+    // The record written so far when it is kept in memory; empty otherwise.
+    std::string text() const { return m_text.str(); }
 
     void writeMap(const Map& map);
     void writeMove(const Move& move);
@@ -33,7 +38,9 @@ public:
     void writeScores(const Game& game);
 
 private:
-    std::ofstream m_out;
+    std::ofstream m_file;
+    std::ostringstream m_text;
+    std::ostream* m_out = nullptr;
 };
 
 // One line of a record after the map: an accepted move or a disqualification.

@@ -217,6 +217,28 @@ bool TcpSocket::wait(std::uint32_t timeout) const {
     return ready > 0;
 }
 
+bool TcpSocket::peerGone() const {
+    pollfd entry{m_sock, POLLIN, 0};
+    if (m_sock == INVALID_SOCKET || ::poll(&entry, 1, 0) < 0) {
+        return true;
+    }
+    if ((entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        return true;
+    }
+    if ((entry.revents & POLLIN) == 0) {
+        return false;
+    }
+    char byte = 0;
+    const auto peeked = ::recv(m_sock, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+void TcpSocket::shutdownBoth() const {
+    if (m_sock != INVALID_SOCKET) {
+        ::shutdown(m_sock, SHUT_RDWR);
+    }
+}
+
 bool TcpSocket::initialize() {
     return true;
 }

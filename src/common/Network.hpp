@@ -34,6 +34,12 @@ public:
     bool alive() const;
     // Releases the handle if there is one; safe to call repeatedly.
     void close();
+    // Without waiting: true when the peer has closed the connection or it failed, false while
+    // it is open (bytes the peer sent stay unread).
+    bool peerGone() const;
+    // Ends both directions while keeping the handle, so that a receive blocked in another
+    // thread returns at once with a failure.
+    void shutdownBoth() const;
     // Sends all bytes; returns how many went out (less than length only after an error).
     std::size_t send(const void* msg, std::size_t length) const;
     // Blocks until exactly length bytes have arrived; false on error or when the peer closes.
@@ -89,6 +95,9 @@ public:
     // Waits up to `timeout` milliseconds (0 = without limit) for a connection; returns a new
     // blocking socket owned by the caller, or null on time-out or error.
     TcpSocket* accept(std::uint32_t timeout) const;
+    // True when a connection is waiting within `timeout` milliseconds (0 = without limit);
+    // unlike accept, a time-out here is no error and logs nothing.
+    bool pending(std::uint32_t timeout) const { return wait(timeout); }
     // The port the listening socket is bound to, 0 when there is none.
     std::uint16_t getPort() const;
 };

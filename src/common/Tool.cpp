@@ -80,3 +80,19 @@ bool Tool::parseOptions(OPTA::ArgumentParser& parser) {
     }
     return true;
 }
+
+// The value of each occurrence is appended in the check that runs with it.
+OPTA::VariableArgument<std::string> listOption(std::string& slot, std::vector<std::string>& list,
+                                               const std::string& description, char letter,
+                                               const std::string& name,
+                                               const std::string& valueName) {
+    OPTA::VariableArgument<std::string> option =
+        letter != 0 ? OPTA::VariableArgument<std::string>(slot, description, letter, name)
+                    : OPTA::VariableArgument<std::string>(slot, description, name);
+    option.valuename(valueName);
+    option.max(0);
+    option.check_typed([&list](const OPTA::TypedArgument<std::string>&, const std::string& value) {
+        list.push_back(value);
+    });
+    return option;
+}

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "opta/Opta.hpp"
 
@@ -39,3 +41,10 @@ private:
     const char* const* m_argv = nullptr;
     const std::function<void(OPTA::ArgumentParser&)>* m_inspect = nullptr;
 };
+
+// A repeatable string option: every occurrence appends its value to `list`; `slot` receives the
+// last one. `letter` 0 gives an option with a long name only.
+OPTA::VariableArgument<std::string> listOption(std::string& slot, std::vector<std::string>& list,
+                                               const std::string& description, char letter,
+                                               const std::string& name,
+                                               const std::string& valueName);

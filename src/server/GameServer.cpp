@@ -21,6 +21,18 @@ void checkDepthLimit(const OPTA::TypedArgument<unsigned>& arg, const unsigned& v
 
 } // namespace
 
+void addMoveLimitOptions(OPTA::ArgumentParser& parser, std::uint32_t& timelimit,
+                         unsigned& depthlimit) {
+    OPTA::VariableArgument<std::uint32_t> time(timelimit, "Milliseconds per move, 0 for no limit",
+                                               't', "timelimit");
+    time.valuename("ms");
+    OPTA::VariableArgument<unsigned> depth(depthlimit, "Search depth passed to players", 'd',
+                                           "depthlimit");
+    depth.valuename("n");
+    depth.check_typed(checkDepthLimit);
+    parser.arguments().add(time).add(depth);
+}
+
 bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> map(m_mapFile, "The &map file to play on");
     map.valuename("file");
@@ -28,16 +40,11 @@ bool GameServer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::uint16_t> port(m_port, "Port to listen on, 0 for any free port",
                                                'p', "port");
     port.valuename("port number");
-    OPTA::VariableArgument<std::uint32_t> timelimit(
-        m_timelimit, "Milliseconds per move, 0 for no limit", 't', "timelimit");
-    timelimit.valuename("ms");
-    OPTA::VariableArgument<unsigned> depthlimit(m_depthlimit, "Search depth passed to players", 'd',
-                                                "depthlimit");
-    depthlimit.valuename("n");
-    depthlimit.check_typed(checkDepthLimit);
     OPTA::VariableArgument<std::string> record(m_recordFile, "Write a game &record to this file");
     record.valuename("file");
-    parser.arguments().add(map).add(port).add(timelimit).add(depthlimit).add(record);
+    parser.arguments().add(map).add(port);
+    addMoveLimitOptions(parser, m_timelimit, m_depthlimit);
+    parser.arguments().add(record);
     return Tool::parseOptions(parser);
 }
 

@@ -14,6 +14,11 @@
 #include "common/Tool.hpp"
 #include "server/Referee.hpp"
 
+// Adds the options of what every move request grants, shared by the programs that referee:
+// -t/--timelimit (milliseconds, 0 for none) and -d/--depthlimit (at most 255).
+void addMoveLimitOptions(OPTA::ArgumentParser& parser, std::uint32_t& timelimit,
+                         unsigned& depthlimit);
+
 // The server program on the common frame: its options, then seating, refereeing and the
 // report of one match per run.
 class GameServer : public Tool {

@@ -5,6 +5,7 @@
 #include "arena/Arena.hpp"
 #include "bot/Bot.hpp"
 #include "client/consoleClient.hpp"
+#include "lobby/Lobby.hpp"
 #include "server/GameServer.hpp"
 #include "tools/map/MapTool.hpp"
 #include "tools/perft/PerftTool.hpp"
@@ -87,6 +88,20 @@ const std::vector<ProgramDoc> Programs{
      "0 when the tournament was played and its results written",
      {},
      maker<Arena>()},
+    {"reversi-lobby",
+     "game server where every team's program meets the others",
+     {"Listens on one game port for clients of any group, at any time. Each client must send "
+      "its group id within 10 seconds; it then waits in a queue and is seated (at a random "
+      "seat) in the next game that the waiting clients can fill, the maps of the pool taken in "
+      "turn. Clients of one group share a game only when no other group is waiting. Every game "
+      "runs on its own, refereed as by reversi-server, and is stored with its seats, scores "
+      "and record in an SQLite database. With a port of 0 it picks a free port and logs it as "
+      "\"Listening on port N\".",
+      "SIGINT or SIGTERM stop it: no new games start, running games may finish within 30 "
+      "seconds, then the standings of every stored game are logged."},
+     "0 after a stop request or the number of games asked for",
+     {},
+     maker<Lobby>()},
     {"reversi-map",
      "check, format, render, replay and generate Reversi maps",
      {"One program for the work around maps and game records, with a subcommand as its "

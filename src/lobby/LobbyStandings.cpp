@@ -1,0 +1,29 @@
+// Conversion of stored games to the arena's results.
+#include "lobby/LobbyStandings.hpp"
+
+std::string groupName(unsigned group) {
+    return "group " + std::to_string(group);
+}
+
+GameResult resultOf(const StoredGame& game) {
+    GameResult result;
+    result.game = static_cast<unsigned>(game.id);
+    result.map = game.map;
+    result.status = GameStatus::Finished;
+    result.durationMs =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, game.endedMs - game.startedMs));
+    for (const StoredSeat& seat : game.seats) {
+        result.seats.push_back(
+            SeatResult{groupName(seat.group), seat.score,
+                       seat.reason.empty() ? DisqualifyCause::None : causeFromReason(seat.reason)});
+    }
+    return result;
+}
+
+Standings standingsOf(LobbyStore& store) {
+    Standings standings;
+    for (const StoredGame& game : store.games("finished", 0)) {
+        standings.add(resultOf(game));
+    }
+    return standings;
+}
