@@ -7,6 +7,7 @@
 #include "common/GameBoard.hpp"
 #include "common/GameRecord.hpp"
 #include "common/Logging.hpp"
+#include "search/Mcts.hpp"
 #include "search/SearchBoard.hpp"
 #include "search/SearchParams.hpp"
 #include "search/TimeBudget.hpp"
@@ -16,7 +17,7 @@ namespace {
 constexpr unsigned MaxHashMb = 4096;
 
 void checkStrategy(const OPTA::TypedArgument<std::string>& arg, const std::string& value) {
-    if (value != "paranoid" && value != "brs") {
+    if (value != "paranoid" && value != "brs" && value != "mcts") {
         throw OPTA::argument_invalid_value(arg, value);
     }
 }
@@ -53,6 +54,22 @@ std::string summary(const SearchBoard& board, const SearchInfo& info, double ms)
     out << "depth " << info.depth << " nodes " << info.nodes << " nps " << nps << " score "
         << info.score << (info.exact ? " (exact)" : "") << " time " << static_cast<long>(ms)
         << " ms pv " << pvText(board, info.pv);
+    return out.str();
+}
+
+// Iterations, tree size, speed, best move with its visit share and value, and the most visited
+// line of a tree search, as one line of text.
+std::string treeSummary(const SearchBoard& board, const MctsInfo& info, double ms) {
+    std::ostringstream out;
+    const double seconds = milliseconds(info.elapsed) / 1000.0;
+    const auto ips =
+        seconds > 0 ? static_cast<unsigned long long>(info.iterations / seconds) : 0ull;
+    out << "iterations " << info.iterations << " nodes " << info.nodes << " reused "
+        << info.reusedVisits << " ips " << ips << " depth " << info.depth << " best "
+        << moveText(board, info.best, board.players() > 2) << " share "
+        << static_cast<int>(100 * info.visitShare) << "% value "
+        << static_cast<int>(1000 * info.value) << (info.exact ? " (exact)" : "") << " time "
+        << static_cast<long>(ms) << " ms pv " << pvText(board, info.pv);
     return out.str();
 }
 
@@ -96,8 +113,10 @@ AiPlayer::AiPlayer()
 
 bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> search(
-        m_strategyName, "Search of games with three or more players: paranoid or brs", "search");
-    search.valuename("paranoid|brs");
+        m_strategyName,
+        "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number)",
+        "search");
+    search.valuename("paranoid|brs|mcts");
     search.check_typed(checkStrategy);
     OPTA::VariableArgument<unsigned> hash(m_hashMb, "Transposition table size", "hash");
     hash.valuename("MB");
@@ -153,6 +172,7 @@ Game* AiPlayer::initGame(const Map& map) {
 void AiPlayer::deinitGame(Game* game) {
     Client::deinitGame(game);
     m_searcher.reset();
+    m_mcts.reset();
     m_board.reset();
 }
 
@@ -183,23 +203,38 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
 }
 
 void AiPlayer::prepareSearch(const SearchBoard& board) {
+    if (m_strategyName == "mcts") {
+        m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb));
+        m_mcts->setSeed(m_random());
+    }
     m_searcher = std::make_unique<Searcher>(board, m_table.get());
     m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
                                                          : MultiPlayerSearch::BEST_REPLY);
     m_searcher->setSeed(m_random());
 }
 
-// Searches the game's position within the granted time. Should the search find no move (it
-// always finds one while the game offers any), the game's own first legal move goes out.
+// Searches the game's position within the granted time, with the tree search or alpha-beta.
+// Should the search find no move (it always finds one while the game offers any), the game's
+// own first legal move goes out.
 Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) {
     const auto start = requestArrival();
     SearchBoard& board = positionOf(*game);
     if (m_searcher == nullptr) {
         prepareSearch(board);
     }
-    const SearchInfo info =
-        m_searcher->search(board, moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit));
-    if (!info.best.move.isValid()) {
+    const SearchLimits limits = moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit);
+    PlyMove best;
+    std::string text;
+    if (m_mcts != nullptr) {
+        const MctsInfo info = m_mcts->search(board, limits);
+        best = info.best;
+        text = treeSummary(board, info, milliseconds(SearchClock::now() - start));
+    } else {
+        const SearchInfo info = m_searcher->search(board, limits);
+        best = info.best;
+        text = summary(board, info, milliseconds(SearchClock::now() - start));
+    }
+    if (!best.move.isValid()) {
         Move fallback;
         if (game->nextMove(fallback, false)) {
             LOG(loggerAI, WARN) << "No move searched, sending the first legal move";
@@ -208,8 +243,8 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
         LOG(loggerAI, ERR) << "No legal move for player " << game->getCurrentPlayer();
         return Move();
     }
-    LOG(loggerAI, INFO) << summary(board, info, milliseconds(SearchClock::now() - start));
-    return board.toMove(info.best.move, info.best.player);
+    LOG(loggerAI, INFO) << text;
+    return board.toMove(best.move, best.player);
 }
 
 // Offline: the start of the map or a recorded position, searched for --movetime with a line
