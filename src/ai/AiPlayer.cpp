@@ -3,6 +3,7 @@
 #include <chrono>
 #include <iostream>
 #include <sstream>
+#include <string>
 
 #include "common/GameBoard.hpp"
 #include "common/GameRecord.hpp"
@@ -71,6 +72,18 @@ std::string treeSummary(const SearchBoard& board, const MctsInfo& info, double m
         << static_cast<int>(1000 * info.value) << (info.exact ? " (exact)" : "") << " time "
         << static_cast<long>(ms) << " ms pv " << pvText(board, info.pv);
     return out.str();
+}
+
+// The closing line of --analyse: the best move with what the search says of it, or that the
+// player has none.
+bool printBest(const SearchBoard& board, const PlyMove& best, const std::string& detail) {
+    if (!best.move.isValid()) {
+        std::cout << "No legal move" << std::endl;
+        return true;
+    }
+    std::cout << "Best move " << moveText(board, best, board.players() > 2) << ' ' << detail
+              << std::endl;
+    return true;
 }
 
 // Whether the board shows the game's position: squares, colours, stocks, players, turn, phase.
@@ -298,16 +311,21 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         return true;
     }
     const auto start = SearchClock::now();
+    if (m_mcts != nullptr) {
+        const MctsInfo info = m_mcts->search(board, moveLimits(start, m_moveTime, 0));
+        if (info.best.move.isValid()) {
+            std::cout << treeSummary(board, info, milliseconds(SearchClock::now() - start))
+                      << std::endl;
+        }
+        return printBest(board, info.best,
+                         "value " + std::to_string(static_cast<int>(1000 * info.value)));
+    }
     const auto report = [&board, start](const SearchInfo& info) {
         std::cout << "best " << moveText(board, info.best, board.players() > 2) << ' '
                   << summary(board, info, milliseconds(SearchClock::now() - start)) << std::endl;
     };
     const SearchInfo info = m_searcher->search(board, moveLimits(start, m_moveTime, 0), report);
-    if (!info.best.move.isValid()) {
-        std::cout << "No legal move" << std::endl;
-        return true;
-    }
-    std::cout << "Best move " << moveText(board, info.best, board.players() > 2) << " score "
-              << info.score << " depth " << info.depth << std::endl;
-    return true;
+    return printBest(board, info.best,
+                     "score " + std::to_string(info.score) + " depth " +
+                         std::to_string(info.depth));
 }

@@ -16,10 +16,10 @@
 // The numbers that shape the tree search. A result is a number in [0, 1] per player.
 struct MctsParams {
     // Weight of the exploration term of UCT, sqrt(ln n_parent / n_child).
-    double exploration = 0.5;
+    double exploration = 0.2;
     // Weight of progressive history: the average result of a move (square) for its player over
     // all simulations that contained it, fading as the child is visited and found poor.
-    double historyWeight = 3.0;
+    double historyWeight = 1.0;
     // A playout move is drawn at random with this chance; otherwise the best by captures and
     // square value of PlayoutSample random candidates is played.
     double playoutEpsilon = 0.15;
@@ -28,7 +28,7 @@ struct MctsParams {
     unsigned playoutMoves = 8;
     // The evaluation's score (root player against its strongest opponent) that gives a result
     // of about 0.73 (the logistic function of 1).
-    double evaluationScale = 150.0;
+    double evaluationScale = 80.0;
     // Share of the stone count in the result of a finished game; the rest is the rank, so that
     // rank always counts before stones.
     double stoneShare = 0.1;
