@@ -10,27 +10,13 @@
 #include "common/Game.hpp"
 #include "search/Mcts.hpp"
 #include "tests/support/GameSupport.hpp"
+#include "tests/support/SearchSupport.hpp"
 
 using namespace testing_support;
 
 namespace {
 
-// Player 1 on turn with four legal moves of which only (4,0) wins (the position of the
-// alpha-beta search's test, where plain minimax confirms it).
-constexpr const char* OneWinningMove = "2\n0\n0 0\n4 5\n"
-                                       "0 1 0 0 0\n"
-                                       "1 2 0 2 2\n"
-                                       "2 1 0 1 1\n"
-                                       "1 1 0 2 0\n";
-
-// Whether the searched move is one the referee accepts from the player on turn.
-void expectLegal(const Game& game, const SearchBoard& board, const MctsInfo& info) {
-    ASSERT_TRUE(info.best.move.isValid()) << board.asSimpleString();
-    EXPECT_EQ(info.best.player, game.getCurrentPlayer());
-    const Move move = board.toMove(info.best.move, info.best.player);
-    EXPECT_TRUE(game.checkMove(move, true)) << move << "\n" << board.asSimpleString();
-}
-
+// Limits of a search of `count` iterations (no clock), the tree capped at `depth` moves.
 SearchLimits iterations(std::uint64_t count, unsigned depth = 0) {
     SearchLimits limits;
     limits.nodes = count;
@@ -62,7 +48,7 @@ TEST(Mcts, AnswersLegallyInRandomGamesOnEveryMap) {
                 if (moves % (huge ? 50 : 7) == 0 || (game.is_terminal() && !bombPhaseSearched)) {
                     bombPhaseSearched = bombPhaseSearched || game.is_terminal();
                     SearchBoard board(game);
-                    expectLegal(game, board, mcts.search(board, iterations(huge ? 20 : 200)));
+                    expectLegal(game, board, mcts.search(board, iterations(huge ? 20 : 200)).best);
                 }
                 ASSERT_TRUE(game.makeMove(randomMove(game, rng)));
                 ++moves;
@@ -147,12 +133,12 @@ TEST(Mcts, StopsAtTheDeadline) {
     limits.deadline = start + std::chrono::milliseconds(50);
     const MctsInfo info = mcts.search(board, limits);
     EXPECT_EQ(info.iterations, 39u);
-    expectLegal(game, board, info);
+    expectLegal(game, board, info.best);
 
     readings = 100;
     Mcts late(board, 100'000);
     late.setClock(clock);
     const MctsInfo none = late.search(board, limits);
     EXPECT_EQ(none.iterations, 0u);
-    expectLegal(game, board, none);
+    expectLegal(game, board, none.best);
 }
