@@ -120,7 +120,7 @@ TEST(BashCompletion, OffersOptionsValuesAndSubcommands) {
         EXPECT_EQ(offered(program, {"-"}, dir), spellingsOf(helpIdents(program))) << program;
     }
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases[] = {
-        {{{"--search", ""}, "brs\nparanoid\n"}, {{"--se"}, "--search\n--seed\n--server\n"}},
+        {{{"--search", ""}, "brs\nmcts\nparanoid\n"}, {{"--se"}, "--search\n--seed\n--server\n"}},
         {{{"-m", ""}, "a.map\nsub\n"},
          {{"--map", "=", ""}, "a.map\nsub\n"},
          {{"--record", "b"}, "b.txt\n"},

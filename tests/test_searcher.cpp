@@ -12,18 +12,11 @@
 #include "search/Searcher.hpp"
 #include "search/TimeBudget.hpp"
 #include "tests/support/GameSupport.hpp"
+#include "tests/support/SearchSupport.hpp"
 
 using namespace testing_support;
 
 namespace {
-
-// A position of player 1 on turn with four legal moves of which only (4,0) wins: every other
-// move lets player 2 keep the lower left block.
-constexpr const char* OneWinningMove = "2\n0\n0 0\n4 5\n"
-                                       "0 1 0 0 0\n"
-                                       "1 2 0 2 2\n"
-                                       "2 1 0 1 1\n"
-                                       "1 1 0 2 0\n";
 
 // Player 1 on turn captures every opposing stone with its one move, and the game is over: with
 // two players a proven win, with three one only under the model of the opponents. Below, the
@@ -57,14 +50,6 @@ struct TestClock {
         };
     }
 };
-
-// Whether the searched move is one the referee accepts from the player on turn.
-void expectLegal(const Game& game, const SearchBoard& board, const SearchInfo& info) {
-    ASSERT_TRUE(info.best.move.isValid()) << board.asSimpleString();
-    EXPECT_EQ(info.best.player, game.getCurrentPlayer());
-    const Move move = board.toMove(info.best.move, info.best.player);
-    EXPECT_TRUE(game.checkMove(move, true)) << move << "\n" << board.asSimpleString();
-}
 
 // The exact stone margin of player 1 with both sides playing their best, by plain minimax.
 int solve(SearchBoard& board) {
@@ -123,7 +108,7 @@ TEST(Searcher, AnswersLegallyInRandomGamesOnEveryMap) {
                     SearchLimits limits;
                     limits.depth = 3;
                     limits.nodes = huge ? 100 : 400;
-                    expectLegal(game, board, searcher.search(board, limits));
+                    expectLegal(game, board, searcher.search(board, limits).best);
                 }
                 ASSERT_TRUE(game.makeMove(randomMove(game, rng)));
                 ++moves;
@@ -232,7 +217,7 @@ TEST(Searcher, AnswersWhenTimeIsShort) {
             SCOPED_TRACE(limitMs);
             const SearchInfo info =
                 searcher.search(board, moveLimits(SearchClock::now(), limitMs, 0));
-            expectLegal(game, board, info);
+            expectLegal(game, board, info.best);
             EXPECT_LT(info.depth, SearchParams::MaxDepth);
         }
     }

@@ -3,11 +3,13 @@
 #include <chrono>
 #include <iostream>
 #include <sstream>
+#include <string>
 
 #include "common/FileIO.hpp"
 #include "common/GameBoard.hpp"
 #include "common/GameRecord.hpp"
 #include "common/Logging.hpp"
+#include "search/Mcts.hpp"
 #include "search/SearchBoard.hpp"
 #include "search/SearchParams.hpp"
 #include "search/TimeBudget.hpp"
@@ -17,7 +19,7 @@ namespace {
 constexpr unsigned MaxHashMb = 4096;
 
 void checkStrategy(const OPTA::TypedArgument<std::string>& arg, const std::string& value) {
-    if (value != "paranoid" && value != "brs") {
+    if (value != "paranoid" && value != "brs" && value != "mcts") {
         throw OPTA::argument_invalid_value(arg, value);
     }
 }
@@ -80,6 +82,34 @@ std::string summary(const SearchBoard& board, const SearchInfo& info, double ms)
     return out.str();
 }
 
+// Iterations, tree size, speed, best move with its visit share and value, and the most visited
+// line of a tree search, as one line of text.
+std::string treeSummary(const SearchBoard& board, const MctsInfo& info, double ms) {
+    std::ostringstream out;
+    const double seconds = milliseconds(info.elapsed) / 1000.0;
+    const auto ips =
+        seconds > 0 ? static_cast<unsigned long long>(info.iterations / seconds) : 0ull;
+    out << "iterations " << info.iterations << " nodes " << info.nodes << " reused "
+        << info.reusedVisits << " ips " << ips << " depth " << info.depth << " best "
+        << moveText(board, info.best, board.players() > 2) << " share "
+        << static_cast<int>(100 * info.visitShare) << "% value "
+        << static_cast<int>(1000 * info.value) << (info.exact ? " (exact)" : "") << " time "
+        << static_cast<long>(ms) << " ms pv " << pvText(board, info.pv);
+    return out.str();
+}
+
+// The closing line of --analyse: the best move with what the search says of it, or that the
+// player has none.
+bool printBest(const SearchBoard& board, const PlyMove& best, const std::string& detail) {
+    if (!best.move.isValid()) {
+        std::cout << "No legal move" << std::endl;
+        return true;
+    }
+    std::cout << "Best move " << moveText(board, best, board.players() > 2) << ' ' << detail
+              << std::endl;
+    return true;
+}
+
 // Whether the board shows the game's position: squares, colours, stocks, players, turn, phase.
 bool samePosition(const SearchBoard& board, const Game& game) {
     const GameBoard& gb = game.getBoard();
@@ -120,8 +150,10 @@ AiPlayer::AiPlayer()
 
 bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> search(
-        m_strategyName, "Search of games with three or more players: paranoid or brs", "search");
-    search.valuename("paranoid|brs");
+        m_strategyName,
+        "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number)",
+        "search");
+    search.valuename("paranoid|brs|mcts");
     search.check_typed(checkStrategy);
     OPTA::VariableArgument<unsigned> hash(m_hashMb, "Transposition table size", "hash");
     hash.valuename("MB");
@@ -198,6 +230,7 @@ Game* AiPlayer::initGame(const Map& map) {
 void AiPlayer::deinitGame(Game* game) {
     Client::deinitGame(game);
     m_searcher.reset();
+    m_mcts.reset();
     m_board.reset();
 }
 
@@ -228,23 +261,39 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
 }
 
 void AiPlayer::prepareSearch(const SearchBoard& board) {
+    if (m_strategyName == "mcts") {
+        m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), MctsParams{}, m_params);
+        m_mcts->setSeed(m_random());
+    }
     m_searcher = std::make_unique<Searcher>(board, m_table.get(), m_params);
     m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
                                                          : MultiPlayerSearch::BEST_REPLY);
     m_searcher->setSeed(m_random());
 }
 
-// Searches the game's position within the granted time. Should the search find no move (it
-// always finds one while the game offers any), the game's own first legal move goes out.
+// Searches the game's position within the granted time, with the tree search or alpha-beta.
+// Should the search find no move (it always finds one while the game offers any), the game's
+// own first legal move goes out.
 Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) {
     const auto start = requestArrival();
     SearchBoard& board = positionOf(*game);
     if (m_searcher == nullptr) {
         prepareSearch(board);
     }
-    const SearchInfo info = m_searcher->search(
-        board, moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params));
-    if (!info.best.move.isValid()) {
+    const SearchLimits limits =
+        moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params);
+    PlyMove best;
+    std::string text;
+    if (m_mcts != nullptr) {
+        const MctsInfo info = m_mcts->search(board, limits);
+        best = info.best;
+        text = treeSummary(board, info, milliseconds(SearchClock::now() - start));
+    } else {
+        const SearchInfo info = m_searcher->search(board, limits);
+        best = info.best;
+        text = summary(board, info, milliseconds(SearchClock::now() - start));
+    }
+    if (!best.move.isValid()) {
         Move fallback;
         if (game->nextMove(fallback, false)) {
             LOG(loggerAI, WARN) << "No move searched, sending the first legal move";
@@ -253,8 +302,8 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
         LOG(loggerAI, ERR) << "No legal move for player " << game->getCurrentPlayer();
         return Move();
     }
-    LOG(loggerAI, INFO) << summary(board, info, milliseconds(SearchClock::now() - start));
-    return board.toMove(info.best.move, info.best.player);
+    LOG(loggerAI, INFO) << text;
+    return board.toMove(best.move, best.player);
 }
 
 // Offline: the start of the map or a recorded position, searched for --movetime with a line
@@ -308,17 +357,22 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         return true;
     }
     const auto start = SearchClock::now();
+    if (m_mcts != nullptr) {
+        const MctsInfo info = m_mcts->search(board, moveLimits(start, m_moveTime, 0, m_params));
+        if (info.best.move.isValid()) {
+            std::cout << treeSummary(board, info, milliseconds(SearchClock::now() - start))
+                      << std::endl;
+        }
+        return printBest(board, info.best,
+                         "value " + std::to_string(static_cast<int>(1000 * info.value)));
+    }
     const auto report = [&board, start](const SearchInfo& info) {
         std::cout << "best " << moveText(board, info.best, board.players() > 2) << ' '
                   << summary(board, info, milliseconds(SearchClock::now() - start)) << std::endl;
     };
     const SearchInfo info =
         m_searcher->search(board, moveLimits(start, m_moveTime, 0, m_params), report);
-    if (!info.best.move.isValid()) {
-        std::cout << "No legal move" << std::endl;
-        return true;
-    }
-    std::cout << "Best move " << moveText(board, info.best, board.players() > 2) << " score "
-              << info.score << " depth " << info.depth << std::endl;
-    return true;
+    return printBest(board, info.best,
+                     "score " + std::to_string(info.score) + " depth " +
+                         std::to_string(info.depth));
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "client/Client.hpp"
+#include "search/Mcts.hpp"
 #include "search/SearchParams.hpp"
 #include "search/Searcher.hpp"
 #include "search/TranspositionTable.hpp"
@@ -53,5 +54,7 @@ private:
     // Follows the game move by move, so that a request does not pay for building a board.
     std::unique_ptr<SearchBoard> m_board;
     std::unique_ptr<Searcher> m_searcher;
+    // The tree search with --search mcts; its tree follows the game from request to request.
+    std::unique_ptr<Mcts> m_mcts;
     std::mt19937 m_random;
 };

@@ -18,6 +18,7 @@ public:
     // Reads the geometry of the board's map; any later position of that game may be evaluated
     // with the weights of `params`.
     explicit Evaluator(const SearchBoard& board, const SearchParams& params = {});
+    const SearchParams& params() const { return m_params; }
 
     // A heuristic score of a position that is not over, inside +-SearchParams::HeuristicLimit.
     int evaluate(const SearchBoard& board, Player root) const;

@@ -1,0 +1,130 @@
+// Monte-Carlo tree search for any number of players: max-n backup of every player's own result,
+// UCT selection with progressive history, short playouts guided by captures and cut off with
+// the evaluation, a solver for results that are certain, and the tree kept from one move of
+// the game to the next. It runs on the search board and keeps the alpha-beta search's clock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "search/Evaluation.hpp"
+#include "search/SearchBoard.hpp"
+#include "search/Searcher.hpp"
+
+// The numbers that shape the tree search. A result is a number in [0, 1] per player.
+struct MctsParams {
+    // Weight of the exploration term of UCT, sqrt(ln n_parent / n_child).
+    double exploration = 0.2;
+    // Weight of progressive history: the average result of a move (square) for its player over
+    // all simulations that contained it, fading as the child is visited and found poor.
+    double historyWeight = 1.0;
+    // A playout move is drawn at random with this chance; otherwise the best by captures and
+    // square value of PlayoutSample random candidates is played.
+    double playoutEpsilon = 0.15;
+    unsigned playoutSample = 4;
+    // A playout stops after this many moves and the position is scored by the evaluation.
+    unsigned playoutMoves = 8;
+    // The evaluation's score (root player against its strongest opponent) that gives a result
+    // of about 0.73 (the logistic function of 1).
+    double evaluationScale = 80.0;
+    // Share of the stone count in the result of a finished game; the rest is the rank, so that
+    // rank always counts before stones.
+    double stoneShare = 0.1;
+    // An old tree is searched this many moves deep for the position of a new request.
+    unsigned reuseDepth = 10;
+};
+
+// What a tree search found: the move to play (the most visited at the root, or a proven one),
+// its share of the root's visits, the root player's mean result, and the size of the work.
+struct MctsInfo {
+    PlyMove best;
+    double visitShare = 0.0;
+    double value = 0.0;
+    std::uint64_t iterations = 0;
+    // Nodes of the tree after the search (kept ones included) and those kept from the last.
+    std::uint64_t nodes = 0;
+    std::uint64_t reusedVisits = 0;
+    // Deepest node of the tree in moves from the root.
+    unsigned depth = 0;
+    // The root's result is certain (the solver proved it).
+    bool exact = false;
+    SearchClock::duration elapsed{};
+    std::vector<PlyMove> pv;
+};
+
+// Searches positions of one map, keeping its tree between the searches of one game.
+class Mcts {
+public:
+    // `board` gives the map; the tree holds at most `maxNodes` nodes.
+    Mcts(const SearchBoard& board, std::size_t maxNodes, const MctsParams& params = {},
+         const SearchParams& searchParams = {});
+
+    void setSeed(std::uint32_t seed) { m_random.seed(seed); }
+    void setClock(SearchNow now) { m_now = std::move(now); }
+    // The nodes that `megabytes` of memory hold.
+    static std::size_t nodesFor(unsigned megabytes);
+
+    // Searches for the player on turn until the hard deadline, the node limit (here: the number
+    // of iterations) or a proven result ends it; limits.depth caps the tree depth in moves.
+    // `board` is left as it was.
+    MctsInfo search(SearchBoard& board, const SearchLimits& limits);
+
+private:
+    using Result = std::array<float, 8>;
+    static constexpr std::uint32_t NoChild = 0xFFFFFFFFu;
+
+    // One position of the tree: the move that led to it, the sums of each player's results over
+    // its visits, and its children (a block of consecutive nodes). A solved node's sums are its
+    // exact result times its visits, and every later visit adds that result again.
+    struct Node {
+        std::uint64_t hash = 0;
+        Result sum{};
+        std::uint32_t visits = 0;
+        std::uint32_t firstChild = NoChild;
+        std::uint32_t children = 0;
+        SearchMove move;
+        Player mover = Player::P_INVALID;
+        bool solved = false;
+
+        float mean(Player p) const;
+    };
+
+    void prepareRoot(const SearchBoard& board);
+    bool reuseSubtree(std::uint64_t hash);
+    void keepSubtree(std::uint32_t root);
+    void iterate(SearchBoard& board);
+    bool expand(std::uint32_t node, const SearchBoard& board);
+    std::uint32_t select(const Node& parent, Player p);
+    Result simulate(SearchBoard& board, unsigned depth);
+    SearchMove playoutMove(SearchBoard& board, unsigned count);
+    int captureGain(SearchBoard& board, SearchMove move);
+    Result finalResult(const SearchBoard& board) const;
+    Result evaluatedResult(const SearchBoard& board) const;
+    void backup(const Result& result);
+    void trySolve(std::uint32_t node, Player p);
+    float historyOf(Player p, index_t square) const;
+    void fillInfo(MctsInfo& info, Player root) const;
+
+    MctsParams m_params;
+    Evaluator m_eval;
+    std::size_t m_maxNodes;
+    std::size_t m_squares;
+    std::vector<Node> m_nodes;
+    // Progressive history: per player and square the sum of results and the number of
+    // simulations that held a move there.
+    std::vector<float> m_historySum;
+    std::vector<float> m_historyCount;
+    std::mt19937 m_random{0};
+    SearchNow m_now = SearchClock::now;
+
+    // State of one iteration: the nodes from the root down, and every move of the simulation.
+    std::vector<std::uint32_t> m_path;
+    std::vector<PlyMove> m_played;
+    std::vector<SearchMove> m_moves;
+    // The undo depth of the board at the root, the depth limit and the deepest node reached.
+    unsigned m_undoBase = 0;
+    unsigned m_limitDepth = 0;
+    unsigned m_maxDepth = 0;
+};
