@@ -208,21 +208,27 @@ void Lobby::admit(TcpSocket* socket) {
     started.thread = std::thread([this, &started] { greet(started); });
 }
 
-// The group id as reversi-server expects it; the connection then joins the queue.
-void Lobby::greet(Greeter& greeter) {
+std::optional<std::uint8_t> Lobby::receiveGroupId(ProtoClient& client) {
     MsgType type = MsgType::CLIENT_GROUPID;
     payload_client_groupid group{};
-    const bool greeted = greeter.connection.client->receive_msg(
-                             type, true, GameServer::GroupIdTimeout) == MsgResult::OK &&
-                         greeter.connection.client->get_client_groupid(group) == MsgResult::OK;
+    if (client.receive_msg(type, true, GameServer::GroupIdTimeout) != MsgResult::OK ||
+        client.get_client_groupid(group) != MsgResult::OK) {
+        return std::nullopt;
+    }
+    return group.groupid;
+}
+
+// A connection with a group id joins the queue; any other is let go.
+void Lobby::greet(Greeter& greeter) {
+    const auto group = receiveGroupId(*greeter.connection.client);
     std::lock_guard lock(m_mutex);
     greeter.done = true;
-    if (!greeted) {
+    if (!group) {
         LOG(loggerLobby, WARN) << "Dropping a connection that sent no group id";
         --m_connections;
         return;
     }
-    greeter.connection.group = group.groupid;
+    greeter.connection.group = *group;
     m_queue.push_back(std::move(greeter.connection));
 }
 
