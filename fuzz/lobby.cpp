@@ -24,8 +24,8 @@
 #include "fuzz/support/FuzzLog.hpp"
 #include "fuzz/support/ScriptedPeer.hpp"
 #include "fuzz/support/Wire.hpp"
-#include "lobby/Lobby.hpp"
 #include "lobby/Pairing.hpp"
+#include "server/GameServer.hpp"
 
 namespace {
 
@@ -82,7 +82,7 @@ std::optional<unsigned> greetOne(FuzzInput& input) {
     }
     TcpSocket* socket = peer.takeEnd().release();
     ProtoClient client(socket);
-    const auto group = Lobby::receiveGroupId(client);
+    const auto group = GameServer::receiveGroupId(client);
     FUZZ_CHECK(group == expected);
     if (!group) {
         return std::nullopt;

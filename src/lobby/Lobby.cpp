@@ -208,19 +208,9 @@ void Lobby::admit(TcpSocket* socket) {
     started.thread = std::thread([this, &started] { greet(started); });
 }
 
-std::optional<std::uint8_t> Lobby::receiveGroupId(ProtoClient& client) {
-    MsgType type = MsgType::CLIENT_GROUPID;
-    payload_client_groupid group{};
-    if (client.receive_msg(type, true, GameServer::GroupIdTimeout) != MsgResult::OK ||
-        client.get_client_groupid(group) != MsgResult::OK) {
-        return std::nullopt;
-    }
-    return group.groupid;
-}
-
 // A connection with a group id joins the queue; any other is let go.
 void Lobby::greet(Greeter& greeter) {
-    const auto group = receiveGroupId(*greeter.connection.client);
+    const auto group = GameServer::receiveGroupId(*greeter.connection.client);
     std::lock_guard lock(m_mutex);
     greeter.done = true;
     if (!group) {

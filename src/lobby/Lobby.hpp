@@ -31,10 +31,6 @@ public:
     Lobby() = default;
     ~Lobby() override;
 
-    // The group id that a new connection sends first, as reversi-server expects it; none when
-    // the connection sends anything else, ends or stays silent for the group id time-out.
-    static std::optional<std::uint8_t> receiveGroupId(ProtoClient& client);
-
 protected:
     bool parseOptions(OPTA::ArgumentParser& parser) override;
     bool doRun() override;

@@ -99,11 +99,19 @@ std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const Connecti
     return seats;
 }
 
-bool GameServer::welcome(ProtoClient& client, const std::string& mapText, Player player) {
+std::optional<std::uint8_t> GameServer::receiveGroupId(ProtoClient& client) {
     MsgType type = MsgType::CLIENT_GROUPID;
     payload_client_groupid group{};
     if (client.receive_msg(type, true, GroupIdTimeout) != MsgResult::OK ||
         client.get_client_groupid(group) != MsgResult::OK) {
+        return std::nullopt;
+    }
+    return group.groupid;
+}
+
+bool GameServer::welcome(ProtoClient& client, const std::string& mapText, Player player) {
+    const auto group = receiveGroupId(client);
+    if (!group) {
         LOG(loggerServer, WARN) << "Dropping a connection that sent no group id";
         return false;
     }
@@ -111,7 +119,7 @@ bool GameServer::welcome(ProtoClient& client, const std::string& mapText, Player
         LOG(loggerServer, WARN) << "Dropping a connection that closed during the opening";
         return false;
     }
-    LOG(loggerServer, INFO) << joinedAnnouncement(group.groupid, static_cast<unsigned>(player));
+    LOG(loggerServer, INFO) << joinedAnnouncement(*group, static_cast<unsigned>(player));
     return true;
 }
 

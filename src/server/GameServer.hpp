@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
     // pause.
     static std::vector<std::unique_ptr<ProtoClient>> seatPlayers(const ConnectionSource& next,
                                                                  const Map& map);
+    // The group id that a new connection sends first; none when the connection sends anything
+    // else, ends or stays silent for GroupIdTimeout.
+    static std::optional<std::uint8_t> receiveGroupId(ProtoClient& client);
 
 protected:
     bool parseOptions(OPTA::ArgumentParser& parser) override;
