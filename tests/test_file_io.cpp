@@ -79,6 +79,10 @@ TEST(FileIO, ReadGivesTheWholeFileOrTheReason) {
     EXPECT_FALSE(readWholeFile(folder.file("missing"), text, reason));
     EXPECT_EQ(reason, "No such file or directory");
     EXPECT_EQ(text, "kept");
+    EXPECT_FALSE(readWholeFile(folder.file("large"), text, reason, 199999));
+    EXPECT_EQ(reason, "larger than 199999 bytes");
+    EXPECT_EQ(text, "kept");
+    ASSERT_TRUE(readWholeFile(folder.file("large"), text, reason, 200000)) << reason;
     EXPECT_FALSE(readWholeFile(folder.path().string(), text, reason));
     EXPECT_EQ(reason, std::strerror(EISDIR));
 }

@@ -64,7 +64,8 @@ bool fillAndClose(int fd, const std::string& text) {
 
 } // namespace
 
-bool readWholeFile(const std::string& path, std::string& text, std::string& reason) {
+bool readWholeFile(const std::string& path, std::string& text, std::string& reason,
+                   std::size_t maxBytes) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         reason = systemReason(errno);
@@ -83,6 +84,11 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& reas
             return false;
         }
         read.append(buffer, static_cast<std::size_t>(count));
+        if (read.size() > maxBytes) {
+            reason = "larger than " + std::to_string(maxBytes) + " bytes";
+            close(fd);
+            return false;
+        }
     }
     close(fd);
     text = std::move(read);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
+#include "common/FileIO.hpp"
 #include "common/GameBoard.hpp"
 #include "common/Logging.hpp"
 #include "tools/map/MapScan.hpp"
@@ -55,17 +55,10 @@ private:
 // a file beyond MAX_SCANNED bytes is no hand-written map.
 std::optional<std::string> diagnoseFile(const std::string& path) {
     constexpr std::size_t MAX_SCANNED = std::size_t{4} << 20;
-    if (path == "-") {
-        return std::nullopt;
-    }
-    std::ifstream file(path, std::ios::binary);
     std::string text;
-    std::array<char, 65536> buffer{};
-    while (file.read(buffer.data(), buffer.size()) || file.gcount() > 0) {
-        text.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
-        if (text.size() > MAX_SCANNED) {
-            return std::nullopt;
-        }
+    std::string reason;
+    if (path == "-" || !readWholeFile(path, text, reason, MAX_SCANNED)) {
+        return std::nullopt;
     }
     const auto problem = scanMapText(text);
     return problem ? std::optional(describeProblem(path, *problem)) : std::nullopt;
