@@ -51,15 +51,16 @@ std::string MapTool::usage() {
     std::string text = "usage: reversi-map COMMAND [FILE...] [options]\n";
     for (const Command& command : commands()) {
         for (const CommandForm& form : command.forms) {
-            std::string synopsis = form.synopsis;
+            const std::string synopsis = form.synopsis;
             if (synopsis.size() > Width) {
                 const std::size_t cut = synopsis.rfind(" [", Width);
-                text += "  " + synopsis.substr(0, cut) + "\n";
-                synopsis = "         " + synopsis.substr(cut + 1) + "\n";
+                text += "  " + synopsis.substr(0, cut) + "\n           " +
+                        synopsis.substr(cut + 1) + "\n" + std::string(Column + 2, ' ');
+            } else {
+                text += "  " + synopsis +
+                        std::string(synopsis.size() < Column ? Column - synopsis.size() : 3, ' ');
             }
-            const std::size_t pad = synopsis.size() < Column ? Column - synopsis.size() : 3;
-            text += "  " + synopsis + std::string(synopsis.back() == '\n' ? Column + 2 : pad, ' ') +
-                    form.what + "\n";
+            text += std::string(form.what) + "\n";
         }
     }
     return text;
