@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "common/FileIO.hpp"
 #include "common/Logging.hpp"
 #include "common/ServerAnnouncements.hpp"
 #include "lobby/LobbyStandings.hpp"
@@ -318,9 +318,10 @@ void Lobby::storeResult(RunningGame& game, const PoolMap& map, const std::vector
         if (!m_recordsDir.empty()) {
             const auto path =
                 std::filesystem::path(m_recordsDir) / ("game-" + std::to_string(game.id) + ".rec");
-            std::ofstream out(path);
-            if (!(out << record.text() << std::flush)) {
-                LOG(loggerLobby, WARN) << "Cannot write game record " << path.string();
+            std::string reason;
+            if (!writeFileAtomically(path.string(), record.text(), reason)) {
+                LOG(loggerLobby, WARN)
+                    << "Cannot write game record " << path.string() << ": " << reason;
             }
         }
     }
