@@ -216,7 +216,9 @@ bool AiPlayer::doRun() {
         std::cout << paramListing();
         return true;
     }
-    m_table = std::make_unique<TranspositionTable>(m_hashMb, m_params.ttAgeWeight);
+    if (!usesTree()) {
+        m_table = std::make_unique<TranspositionTable>(m_hashMb, m_params.ttAgeWeight);
+    }
     return m_analyseMap.empty() ? Client::doRun() : analyse();
 }
 
@@ -260,10 +262,13 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
     return *m_board;
 }
 
+// One search per game: the tree search, whose nodes take the --hash memory, or alpha-beta with
+// the transposition table.
 void AiPlayer::prepareSearch(const SearchBoard& board) {
-    if (m_strategyName == "mcts") {
+    if (usesTree()) {
         m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), MctsParams{}, m_params);
         m_mcts->setSeed(m_random());
+        return;
     }
     m_searcher = std::make_unique<Searcher>(board, m_table.get(), m_params);
     m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
@@ -277,7 +282,7 @@ void AiPlayer::prepareSearch(const SearchBoard& board) {
 Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlimit) {
     const auto start = requestArrival();
     SearchBoard& board = positionOf(*game);
-    if (m_searcher == nullptr) {
+    if (m_searcher == nullptr && m_mcts == nullptr) {
         prepareSearch(board);
     }
     const SearchLimits limits =

@@ -31,6 +31,8 @@ protected:
 
 private:
     // The searcher for a map, with the options applied.
+    // Whether the tree search plays (--search mcts); it needs no transposition table.
+    bool usesTree() const { return m_strategyName == "mcts"; }
     void prepareSearch(const SearchBoard& board);
     // The search board of the game's position: the one that followed the game, or a new one
     // when it no longer agrees with the game (the server forced the bomb phase, say).
