@@ -8,11 +8,11 @@
 
 #include "common/FileIO.hpp"
 #include "common/GameRecord.hpp"
+#include "replay/ReplayData.hpp"
+#include "replay/ReplayPage.hpp"
+#include "replay/SvgBoard.hpp"
 #include "tools/map/MapCheck.hpp"
 #include "tools/map/MapStats.hpp"
-#include "tools/map/ReplayData.hpp"
-#include "tools/map/ReplayPage.hpp"
-#include "tools/map/SvgBoard.hpp"
 
 namespace {
 

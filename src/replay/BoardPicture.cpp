@@ -1,4 +1,4 @@
-#include "tools/map/BoardPicture.hpp"
+#include "replay/BoardPicture.hpp"
 
 #include <algorithm>
 #include <sstream>

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/Map.hpp"
-#include "tools/map/BoardPicture.hpp"
+#include "replay/BoardPicture.hpp"
 
 struct SvgOptions {
     std::string title;

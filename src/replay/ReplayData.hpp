@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/GameRecord.hpp"
-#include "tools/map/BoardPicture.hpp"
+#include "replay/BoardPicture.hpp"
 
 // The position after some number of events.
 struct ReplayFrame {

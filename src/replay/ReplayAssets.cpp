@@ -2,7 +2,7 @@
 // the start and the changes per event, and shows one position at a time: it restyles the
 // squares of the board picture (the classes of squareClass), fills the score table, moves the
 // chart's cursor, marks the event in the move list and writes the board as text.
-#include "tools/map/ReplayPage.hpp"
+#include "replay/ReplayPage.hpp"
 
 const char* const REPLAY_STYLE = R"CSS(
 body{font-family:'DejaVu Sans',Verdana,sans-serif;margin:0;background:#eceff1;color:#263238}

@@ -1,4 +1,4 @@
-#include "tools/map/SvgBoard.hpp"
+#include "replay/SvgBoard.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "tools/map/ReplayData.hpp"
+#include "replay/ReplayData.hpp"
 
 #include <sstream>
 

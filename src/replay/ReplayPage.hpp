@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/Map.hpp"
-#include "tools/map/ReplayData.hpp"
+#include "replay/ReplayData.hpp"
 
 std::string replayPage(const Map& map, const ReplayData& data, const std::string& title);
 

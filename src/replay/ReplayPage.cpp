@@ -1,9 +1,9 @@
-#include "tools/map/ReplayPage.hpp"
+#include "replay/ReplayPage.hpp"
 
 #include <algorithm>
 #include <sstream>
 
-#include "tools/map/SvgBoard.hpp"
+#include "replay/SvgBoard.hpp"
 
 namespace {
 
