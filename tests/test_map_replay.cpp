@@ -14,6 +14,7 @@
 #include "bot/BotGame.hpp"
 #include "common/GameRecord.hpp"
 #include "tests/support/GameSupport.hpp"
+#include "tests/support/HeadlessBrowser.hpp"
 #include "tests/support/ScriptedProcess.hpp"
 #include "tests/support/TempFolder.hpp"
 #include "tests/support/TestPaths.hpp"
@@ -77,15 +78,6 @@ std::vector<Expected> replayAll(const GameRecordData& record) {
     }
 }
 
-std::string chromium() {
-    for (const char* name : {"chromium", "chromium-browser", "google-chrome"}) {
-        if (const std::string path = findOnPath(name); !path.empty()) {
-            return path;
-        }
-    }
-    return "";
-}
-
 // The DOM after the page's script ran, from a browser with a profile folder of its own.
 std::unique_ptr<ScriptedProcess> dumpDom(const std::string& browser, const TempFolder& folder,
                                          const std::string& page, std::size_t event) {
@@ -139,7 +131,7 @@ TEST(MapToolReplay, BrowserShowsTheEnginesBoardAndScores) {
               1u);
     EXPECT_EQ(html.find("src="), std::string::npos);
 
-    const std::string browser = chromium();
+    const std::string browser = findChromium();
     if (browser.empty()) {
         GTEST_SKIP() << "chromium not found (Debian package chromium): page not tested in a "
                         "browser";

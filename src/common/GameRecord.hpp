@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Game.hpp"
@@ -31,6 +32,8 @@ public:
     bool isOpen() const { return m_out != nullptr; }
     // The record written so far when it is kept in memory; empty otherwise.
     std::string text() const { return m_text.str(); }
+    // The same without a copy, valid until the next write.
+    std::string_view view() const { return m_text.view(); }
 
     void writeMap(const Map& map);
     void writeMove(const Move& move);

@@ -1,7 +1,8 @@
 // The style sheet and the script of the replay page. The script rebuilds every position from
 // the start and the changes per event, and shows one position at a time: it restyles the
 // squares of the board picture (the classes of squareClass), fills the score table, moves the
-// chart's cursor, marks the event in the move list and writes the board as text.
+// chart's cursor, marks the event in the move list and writes the board as text. A page that
+// follows a running game also adds the events its stream sends.
 #include "replay/ReplayPage.hpp"
 
 const char* const REPLAY_STYLE = R"CSS(
@@ -44,15 +45,18 @@ const char* const REPLAY_SCRIPT = R"JS(
   'use strict';
   var D = DATA;
   var size = D.w * D.h;
-  var boards = [D.start];
-  for (var n = 1; n < D.frames.length; n++) {
-    var squares = boards[n - 1].split('');
-    D.frames[n].c.split(';').forEach(function (item) {
+  function applyChanges(board, changes) {
+    var squares = board.split('');
+    changes.split(';').forEach(function (item) {
       if (item.length > 1) {
         squares[parseInt(item.slice(0, -1), 10)] = item.slice(-1);
       }
     });
-    boards.push(squares.join(''));
+    return squares.join('');
+  }
+  var boards = [D.start];
+  for (var n = 1; n < D.frames.length; n++) {
+    boards.push(applyChanges(boards[n - 1], D.frames[n].c));
   }
   var groups = [];
   for (var i = 0; i < size; i++) {
@@ -172,8 +176,9 @@ const char* const REPLAY_SCRIPT = R"JS(
   document.getElementById('last').onclick = function () { stop(); show(D.frames.length - 1); };
   document.getElementById('play').onclick = play;
   slider.oninput = function () { stop(); show(parseInt(slider.value, 10)); };
+  function pick() { stop(); show(parseInt(this.getAttribute('data-n'), 10)); }
   for (var k = 0; k < items.length; k++) {
-    items[k].onclick = function () { stop(); show(parseInt(this.getAttribute('data-n'), 10)); };
+    items[k].onclick = pick;
   }
   document.addEventListener('keydown', function (e) {
     if (e.target === slider && e.key.indexOf('Arrow') === 0) return;
@@ -189,5 +194,47 @@ const char* const REPLAY_SCRIPT = R"JS(
     if (fromHash() !== current) show(fromHash());
   });
   show(fromHash());
+
+  // A page that follows a running game adds each event its stream sends, stays at the newest
+  // position while it shows it, and reloads as the finished replay when the game has ended.
+  function append(m) {
+    var following = current === D.frames.length - 1;
+    boards.push(applyChanges(boards[boards.length - 1], m.frame.c));
+    D.frames.push(m.frame);
+    D.events.push(m.event);
+    var n = D.events.length;
+    var li = document.createElement('li');
+    li.setAttribute('data-n', n);
+    li.className = 'p' + m.event.p + (m.event.bomb ? ' bomb' : '') + (m.event.dq ? ' dq' : '');
+    li.textContent = n + '. ' + m.event.t;
+    li.onclick = pick;
+    document.getElementById('moves').appendChild(li);
+    items = document.querySelectorAll('#moves li');
+    slider.max = n;
+    show(following ? n : current);
+    var latency = Date.now() - m.appliedMs;
+    var live = document.getElementById('live');
+    live.setAttribute('data-latency', latency);
+    live.textContent = 'live: event ' + n + ' shown ' + latency + ' ms after the referee applied it';
+  }
+  function follow() {
+    var source = new EventSource(LIVE.events + '?from=' + (D.frames.length - 1));
+    source.onopen = function () {
+      document.getElementById('live').textContent = 'live: following the game';
+    };
+    source.onmessage = function (e) {
+      var m = JSON.parse(e.data);
+      if (m.n === D.frames.length) append(m);
+    };
+    source.addEventListener('end', function () { source.close(); location.reload(); });
+    source.onerror = function () {
+      if (source.readyState !== EventSource.CLOSED) return;
+      setTimeout(function () { location.reload(); }, 1000);
+    };
+  }
+  if (typeof LIVE !== 'undefined') {
+    if (!/move=/.test(location.hash)) show(D.frames.length - 1);
+    follow();
+  }
 })();
 )JS";

@@ -61,29 +61,48 @@ ReplayEvent describe(const RecordEvent& event, const Game& before) {
 
 } // namespace
 
-bool replayRecord(const GameRecordData& record, std::size_t limit, ReplayData& data,
-                  std::string& error) {
-    RecordReplay replay;
-    if (!replay.start(record, error)) {
+bool ReplayBuilder::start(const std::string& mapText, std::string& error) {
+    m_record = GameRecordData();
+    m_record.mapText = mapText;
+    if (!m_replay.start(m_record, error)) {
         return false;
     }
-    data = ReplayData();
-    data.mapText = record.mapText;
-    data.players = replay.map().getPlayers();
-    data.recordedScores = record.scores;
-    int lastMove = -1;
-    data.frames.push_back(frameOf(replay.game(), lastMove));
-    while (!replay.atEnd() && replay.position() < limit) {
-        const RecordEvent& event = record.events[replay.position()];
-        ReplayEvent described = describe(event, replay.game());
-        if (!replay.step(error)) {
+    m_data = ReplayData();
+    m_data.mapText = mapText;
+    m_data.players = m_replay.map().getPlayers();
+    m_lastMove = -1;
+    m_data.frames.push_back(frameOf(m_replay.game(), m_lastMove));
+    return true;
+}
+
+// The event joins the builder's own record, which the replay steps through.
+bool ReplayBuilder::add(const RecordEvent& event, std::string& error) {
+    ReplayEvent described = describe(event, m_replay.game());
+    m_record.events.push_back(event);
+    if (!m_replay.step(error)) {
+        m_record.events.pop_back();
+        return false;
+    }
+    if (!described.disqualification) {
+        m_lastMove = m_replay.game().getBoard().coords2index(event.x, event.y);
+    }
+    m_data.events.push_back(described);
+    m_data.frames.push_back(frameOf(m_replay.game(), m_lastMove));
+    return true;
+}
+
+bool replayRecord(const GameRecordData& record, std::size_t limit, ReplayData& data,
+                  std::string& error) {
+    ReplayBuilder builder;
+    if (!builder.start(record.mapText, error)) {
+        return false;
+    }
+    for (std::size_t n = 0; n < limit && n < record.events.size(); ++n) {
+        if (!builder.add(record.events[n], error)) {
             return false;
         }
-        if (!described.disqualification) {
-            lastMove = replay.game().getBoard().coords2index(event.x, event.y);
-        }
-        data.events.push_back(described);
-        data.frames.push_back(frameOf(replay.game(), lastMove));
     }
+    data = std::move(builder.data());
+    data.recordedScores = record.scores;
     return true;
 }

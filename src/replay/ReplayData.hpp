@@ -41,6 +41,26 @@ struct ReplayData {
     std::vector<int> recordedScores;
 };
 
+// Builds the replay event by event, for a record that grows while its game is played.
+class ReplayBuilder {
+public:
+    ReplayBuilder() = default;
+    ReplayBuilder(const ReplayBuilder&) = delete;
+    ReplayBuilder& operator=(const ReplayBuilder&) = delete;
+
+    // Starts at the map's start position; false with a message when it is no valid map.
+    bool start(const std::string& mapText, std::string& error);
+    // Applies the next event; false with a message when the rules reject it.
+    bool add(const RecordEvent& event, std::string& error);
+    ReplayData& data() { return m_data; }
+
+private:
+    GameRecordData m_record;
+    RecordReplay m_replay;
+    ReplayData m_data;
+    int m_lastMove = -1;
+};
+
 // Replays at most `limit` events of the record with the rules engine; false with a message
 // naming the first event that the rules reject.
 bool replayRecord(const GameRecordData& record, std::size_t limit, ReplayData& data,

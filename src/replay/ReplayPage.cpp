@@ -1,3 +1,5 @@
+// The replay page's HTML: the header, the controls, the board picture, the score table, the
+// chart, the move list and the ranking, followed by the positions as data for the script.
 #include "replay/ReplayPage.hpp"
 
 #include <algorithm>
@@ -6,6 +8,10 @@
 #include "replay/SvgBoard.hpp"
 
 namespace {
+
+// The line under the title of a page that follows a running game; the script fills it in.
+constexpr const char* LIVE_STATUS =
+    "<p id=\"live\" style=\"color:#ffe082\">live: waiting for the next event</p>";
 
 constexpr const char* PLAYER_FILL[8] = {"#e53935", "#1e88e5", "#43a047", "#fdd835",
                                         "#26c6da", "#d81b60", "#bdbdbd", "#424242"};
@@ -39,30 +45,10 @@ std::string jsonArray(const std::vector<T>& values) {
     return os.str();
 }
 
-// Each frame carries only the squares that changed since the one before, as "<index><square>;"
-// items.
 void writeFrames(std::ostream& os, const ReplayData& data) {
     os << "\"frames\":[";
     for (std::size_t n = 0; n < data.frames.size(); ++n) {
-        const ReplayFrame& f = data.frames[n];
-        const std::string& now = f.picture.squares;
-        const std::string& before = data.frames[n > 0 ? n - 1 : 0].picture.squares;
-        os << (n > 0 ? ",\n" : "") << "{\"c\":\"";
-        for (std::size_t i = 0; i < now.size() && i < before.size(); ++i) {
-            if (now[i] != before[i]) {
-                os << i << now[i] << ';';
-            }
-        }
-        std::vector<unsigned> out;
-        for (unsigned p = 1; p <= data.players; ++p) {
-            if (f.picture.disqualified[p]) {
-                out.push_back(p);
-            }
-        }
-        os << "\",\"s\":" << jsonArray(f.scores) << ",\"n\":" << jsonArray(f.stones)
-           << ",\"b\":" << jsonArray(f.bombs) << ",\"o\":" << jsonArray(f.overrides)
-           << ",\"next\":" << f.nextPlayer << ",\"ph\":" << jsonString(f.phase)
-           << ",\"l\":" << f.picture.lastMove << ",\"dq\":" << jsonArray(out) << '}';
+        os << (n > 0 ? ",\n" : "") << frameJson(data, n);
     }
     os << "],\n";
 }
@@ -74,10 +60,7 @@ void writeData(std::ostream& os, const Map& map, const ReplayData& data) {
     writeFrames(os, data);
     os << "\"events\":[";
     for (std::size_t i = 0; i < data.events.size(); ++i) {
-        const ReplayEvent& e = data.events[i];
-        os << (i > 0 ? ",\n" : "") << "{\"t\":" << jsonString(e.text) << ",\"p\":" << e.player
-           << ",\"bomb\":" << (e.bombPhase ? 1 : 0) << ",\"dq\":" << (e.disqualification ? 1 : 0)
-           << '}';
+        os << (i > 0 ? ",\n" : "") << eventJson(data.events[i]);
     }
     os << "]};\n</script>\n";
 }
@@ -202,7 +185,42 @@ void writeControls(std::ostream& os, const ReplayData& data) {
 
 } // namespace
 
-std::string replayPage(const Map& map, const ReplayData& data, const std::string& title) {
+// Each frame carries only the squares that changed since the one before, as "<index><square>;"
+// items.
+std::string frameJson(const ReplayData& data, std::size_t n) {
+    std::ostringstream os;
+    const ReplayFrame& f = data.frames[n];
+    const std::string& now = f.picture.squares;
+    const std::string& before = data.frames[n > 0 ? n - 1 : 0].picture.squares;
+    os << "{\"c\":\"";
+    for (std::size_t i = 0; i < now.size() && i < before.size(); ++i) {
+        if (now[i] != before[i]) {
+            os << i << now[i] << ';';
+        }
+    }
+    std::vector<unsigned> out;
+    for (unsigned p = 1; p <= data.players; ++p) {
+        if (f.picture.disqualified[p]) {
+            out.push_back(p);
+        }
+    }
+    os << "\",\"s\":" << jsonArray(f.scores) << ",\"n\":" << jsonArray(f.stones)
+       << ",\"b\":" << jsonArray(f.bombs) << ",\"o\":" << jsonArray(f.overrides)
+       << ",\"next\":" << f.nextPlayer << ",\"ph\":" << jsonString(f.phase)
+       << ",\"l\":" << f.picture.lastMove << ",\"dq\":" << jsonArray(out) << '}';
+    return os.str();
+}
+
+std::string eventJson(const ReplayEvent& event) {
+    std::ostringstream os;
+    os << "{\"t\":" << jsonString(event.text) << ",\"p\":" << event.player
+       << ",\"bomb\":" << (event.bombPhase ? 1 : 0)
+       << ",\"dq\":" << (event.disqualification ? 1 : 0) << '}';
+    return os.str();
+}
+
+std::string replayPage(const Map& map, const ReplayData& data, const std::string& title,
+                       const std::string& liveEvents) {
     std::ostringstream os;
     SvgOptions svg;
     svg.title = title;
@@ -212,7 +230,8 @@ std::string replayPage(const Map& map, const ReplayData& data, const std::string
        << REPLAY_STYLE << "</style>\n</head>\n<body>\n<header><h1>" << xmlEscape(title)
        << "</h1><p>" << data.players << " players, " << map.getWidth() << " x " << map.getHeight()
        << ", " << data.events.size()
-       << " events. Keys: left/right arrow step, Home/End jump, space plays.</p></header>\n"
+       << " events. Keys: left/right arrow step, Home/End jump, space plays.</p>"
+       << (liveEvents.empty() ? "" : LIVE_STATUS) << "</header>\n"
        << "<main>\n<section id=\"board-pane\">\n";
     writeControls(os, data);
     os << renderBoardSvg(map, data.frames.front().picture, svg) << "</section>\n<aside>\n"
@@ -226,6 +245,21 @@ std::string replayPage(const Map& map, const ReplayData& data, const std::string
     os << "<details><summary>Board as text</summary><pre id=\"board-text\"></pre></details>\n"
        << "</aside>\n</main>\n";
     writeData(os, map, data);
+    if (!liveEvents.empty()) {
+        os << "<script>\nconst LIVE = {\"events\":" << jsonString(liveEvents) << "};\n</script>\n";
+    }
     os << "<script>\n" << REPLAY_SCRIPT << "</script>\n</body>\n</html>\n";
     return os.str();
+}
+
+bool recordReplayPage(const GameRecordData& record, const std::string& title, std::string& page,
+                      std::string& error) {
+    ReplayData data;
+    if (!replayRecord(record, record.events.size(), data, error)) {
+        return false;
+    }
+    Map map;
+    map.loadFromString(record.mapText);
+    page = replayPage(map, data, title);
+    return true;
 }

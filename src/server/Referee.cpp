@@ -83,6 +83,7 @@ bool Referee::isLegal(const Move& move) const {
 void Referee::accept(const Move& move) {
     m_game.makeMove(move);
     m_record.writeMove(move);
+    observe(RecordEvent{RecordEvent::Kind::MOVE, move.player, move.x, move.y, move.choice, ""});
     broadcast([&move](ProtoClient& client) {
         return client.send_moveannounce(move.x, move.y, move.choice, move.player);
     });
@@ -94,8 +95,15 @@ void Referee::disqualify(Player player, const std::string& reason) {
     LOG(loggerServer, INFO) << "Disqualifying player " << player << ": " << reason;
     m_game.disqualify(player);
     m_record.writeDisqualification(player, reason);
+    observe(RecordEvent{RecordEvent::Kind::DISQUALIFY, player, 0, 0, MoveChoice::NONE, reason});
     broadcast([player](ProtoClient& client) { return client.send_disqualification(player); });
     drop(player);
+}
+
+void Referee::observe(const RecordEvent& event) {
+    if (m_observer) {
+        m_observer(event, m_record);
+    }
 }
 
 // The bomb phase is announced once, as soon as the game has entered it.

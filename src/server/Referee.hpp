@@ -5,14 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/Game.hpp"
+#include "common/GameRecord.hpp"
 #include "common/Map.hpp"
 #include "common/Protocol.hpp"
-#include "common/GameRecord.hpp"
 
 // What the server grants each move request.
 struct MoveLimits {
@@ -20,6 +21,11 @@ struct MoveLimits {
     std::uint32_t timelimit = 0;
     std::uint8_t depthlimit = 0;
 };
+
+// Told of each event as soon as the referee has applied and recorded it (a move, a bomb throw
+// or a disqualification), with the record so far. It runs on the referee's thread, so it must
+// return at once; a program that follows games live sets one.
+using RefereeObserver = std::function<void(const RecordEvent& event, const GameRecord& record)>;
 
 // Owns the players' connections for the match; a seat is emptied when its player is gone.
 class Referee {
@@ -32,6 +38,8 @@ public:
     void play();
 
     const Game& game() const { return m_game; }
+    // None by default.
+    void setObserver(RefereeObserver observer) { m_observer = std::move(observer); }
 
 private:
     void playTurn(Player player);
@@ -40,6 +48,7 @@ private:
     bool isLegal(const Move& move) const;
     void accept(const Move& move);
     void disqualify(Player player, const std::string& reason);
+    void observe(const RecordEvent& event);
     void announceTerminal();
 
     // Sends to every connected seat; a seat whose send fails is dropped.
@@ -53,4 +62,5 @@ private:
     MoveLimits m_limits;
     GameRecord& m_record;
     bool m_terminalSent = false;
+    RefereeObserver m_observer;
 };

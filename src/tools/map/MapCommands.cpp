@@ -161,16 +161,14 @@ bool runReplay(const std::string& recordPath, const std::string& output) {
     if (!loadRecord(recordPath, record)) {
         return false;
     }
-    ReplayData data;
+    const std::string name = std::filesystem::path(recordPath).filename().string();
+    std::string page;
     std::string error;
-    if (!replayRecord(record, record.events.size(), data, error)) {
+    if (!recordReplayPage(record, "Replay of " + name, page, error)) {
         fail(recordPath + ": " + error);
         return false;
     }
-    Map map;
-    map.loadFromString(record.mapText);
-    const std::string name = std::filesystem::path(recordPath).filename().string();
-    return writeOutput(output, replayPage(map, data, "Replay of " + name));
+    return writeOutput(output, page);
 }
 
 bool runGenerate(const GeneratorOptions& options, const std::string& output) {
