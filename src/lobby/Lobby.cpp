@@ -120,8 +120,13 @@ bool Lobby::parseOptions(OPTA::ArgumentParser& parser) {
     records.valuename("folder");
     parser.arguments().add(map).add(port).add(db);
     addMoveLimitOptions(parser, m_timelimit, m_depthlimit);
-    parser.arguments().add(maxClients).add(games).add(records);
-    return Tool::parseOptions(parser);
+    OPTA::VariableArgument<std::uint16_t> http(
+        m_httpPort, "Serve the web page and JSON on this port, 0 for any free port", "http");
+    http.valuename("port number");
+    parser.arguments().add(maxClients).add(games).add(records).add(http);
+    const bool parsed = Tool::parseOptions(parser);
+    m_http = http.is_set();
+    return parsed;
 }
 
 bool Lobby::doRun() {
@@ -134,11 +139,21 @@ bool Lobby::doRun() {
         LOG(loggerLobby, FATAL) << "Cannot listen on port " << m_port << ". aborting.";
         return false;
     }
+    if (m_http) {
+        m_web = std::make_unique<LobbyWeb>(m_live);
+        if (!m_web->start(m_dbFile, m_httpPort)) {
+            LOG(loggerLobby, FATAL) << "Cannot serve HTTP on port " << m_httpPort << ". aborting.";
+            return false;
+        }
+    }
     installStopHandlers();
     LOG(loggerLobby, INFO) << listeningAnnouncement(listener.getPort());
     serve(listener);
     listener.close();
     stopGames();
+    if (m_web != nullptr) {
+        m_web->stop();
+    }
     logStandings();
     return true;
 }
@@ -296,9 +311,14 @@ void Lobby::runGame(RunningGame& game, const PoolMap& map, std::vector<Connectio
     record.writeMap(*map.map);
     Referee referee(*map.map, std::move(clients),
                     MoveLimits{m_timelimit, static_cast<std::uint8_t>(m_depthlimit)}, record);
+    const auto feed = m_live.open(game.id, record.text());
+    referee.setObserver([&feed](const RecordEvent& event, const GameRecord& written) {
+        feed->add(event, written.view(), nowMs());
+    });
     referee.play();
     record.writeScores(referee.game());
     storeResult(game, map, groups, record, referee.game());
+    m_live.close(game.id, record.view(), nowMs());
 }
 
 void Lobby::storeResult(RunningGame& game, const PoolMap& map, const std::vector<unsigned>& groups,

@@ -19,7 +19,9 @@
 #include "common/Network.hpp"
 #include "common/Protocol.hpp"
 #include "common/Tool.hpp"
+#include "lobby/LiveFeed.hpp"
 #include "lobby/LobbyStore.hpp"
+#include "lobby/LobbyWeb.hpp"
 #include "lobby/Pairing.hpp"
 #include "server/Referee.hpp"
 
@@ -89,11 +91,16 @@ private:
     unsigned m_maxClients = 256;
     unsigned m_games = 0;
     std::string m_recordsDir;
+    std::uint16_t m_httpPort = 0;
+    bool m_http = false;
 
     std::vector<PoolMap> m_pool;
     LobbyStore m_store;
     std::unique_ptr<MapRotation> m_rotation;
     std::mt19937 m_random{std::random_device{}()};
+    // The running games' feeds and the web side that reads them (off without --http).
+    LiveGames m_live;
+    std::unique_ptr<LobbyWeb> m_web;
 
     // Guards everything below: the queue, the greeters, the games and the counters.
     mutable std::mutex m_mutex;

@@ -1,6 +1,8 @@
 // Conversion of stored games to the arena's results.
 #include "lobby/LobbyStandings.hpp"
 
+#include <map>
+
 std::string groupName(unsigned group) {
     return "group " + std::to_string(group);
 }
@@ -26,4 +28,17 @@ Standings standingsOf(LobbyStore& store) {
         standings.add(resultOf(game));
     }
     return standings;
+}
+
+std::vector<GroupStanding> groupStandings(LobbyStore& store) {
+    std::map<std::string, StoredGroup> byName;
+    for (const StoredGroup& group : store.groups()) {
+        byName[groupName(group.group)] = group;
+    }
+    std::vector<GroupStanding> lines;
+    for (const PlayerStanding& player : standingsOf(store).players()) {
+        const StoredGroup& group = byName[player.name];
+        lines.push_back(GroupStanding{group.group, player, group.lastSeenMs});
+    }
+    return lines;
 }

@@ -3,7 +3,9 @@
 // arena's own code.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "arena/GameResult.hpp"
 #include "arena/Standings.hpp"
@@ -17,3 +19,13 @@ GameResult resultOf(const StoredGame& game);
 
 // The standings over every finished game of the store, in the order the games were numbered.
 Standings standingsOf(LobbyStore& store);
+
+// A group's line of the lobby's standings: the arena's figures and when the group last played.
+struct GroupStanding {
+    unsigned group = 0;
+    PlayerStanding standing;
+    std::int64_t lastSeenMs = 0;
+};
+
+// The standings' groups, best Elo first, each with its last-seen time from the store.
+std::vector<GroupStanding> groupStandings(LobbyStore& store);

@@ -28,20 +28,34 @@ bool LobbyStore::open(const std::string& path) {
     if (!m_db.open(path) || !m_db.exec("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON")) {
         return false;
     }
-    SqliteStatement version(m_db, "PRAGMA user_version");
-    if (!version.step()) {
-        return false;
-    }
-    const auto found = version.integer(0);
+    const auto found = version();
     if (found == 0) {
         return createSchema() && abortLeftovers();
     }
     if (found != SchemaVersion) {
-        LOG(loggerStore, ERR) << "Database " << path << " has schema version " << found
+        LOG(loggerStore, ERR) << "Database " << path << " has schema version " << found.value_or(-1)
                               << ", this lobby reads version " << SchemaVersion;
         return false;
     }
     return abortLeftovers();
+}
+
+bool LobbyStore::openForReading(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    if (!m_db.open(path)) {
+        return false;
+    }
+    if (version() != SchemaVersion) {
+        LOG(loggerStore, ERR) << "Database " << path << " is not a lobby's database of version "
+                              << SchemaVersion;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::int64_t> LobbyStore::version() {
+    SqliteStatement version(m_db, "PRAGMA user_version");
+    return version.step() ? std::optional(version.integer(0)) : std::nullopt;
 }
 
 bool LobbyStore::createSchema() {
@@ -168,6 +182,18 @@ std::vector<StoredGame> LobbyStore::games(const std::string& state, unsigned lim
         readSeats(game);
     }
     return found;
+}
+
+std::optional<StoredGame> LobbyStore::game(std::int64_t id) {
+    std::lock_guard lock(m_mutex);
+    SqliteStatement select(m_db, "SELECT maps.name, state, started, ended FROM games "
+                                 "JOIN maps ON maps.id = games.map_id WHERE games.id = ?");
+    if (!select.bind(1, id).step()) {
+        return std::nullopt;
+    }
+    StoredGame game{id, select.text(0), select.text(1), select.integer(2), select.integer(3), {}};
+    readSeats(game);
+    return game;
 }
 
 std::optional<std::string> LobbyStore::record(std::int64_t id) {

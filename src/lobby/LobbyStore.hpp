@@ -47,6 +47,9 @@ public:
     // Opens or creates the database, checks its version and aborts games left running; false
     // (logged) when the file cannot serve as the lobby's database.
     bool open(const std::string& path);
+    // Opens a database that a lobby has opened before, for reading beside it (the web side):
+    // checks the version, changes nothing.
+    bool openForReading(const std::string& path);
 
     // Stores a game that starts now with its seats' groups in seat order; its id, or 0 when it
     // could not be stored.
@@ -61,11 +64,15 @@ public:
     // Games in one state ("" for all), in ascending id order; `limit` 0 for all, otherwise the
     // newest `limit` of them.
     std::vector<StoredGame> games(const std::string& state, unsigned limit);
+    // One game, none for an unknown id.
+    std::optional<StoredGame> game(std::int64_t id);
     // The record text of a finished game.
     std::optional<std::string> record(std::int64_t id);
     std::vector<StoredGroup> groups();
 
 private:
+    // The schema version of the open file; none when it cannot be read.
+    std::optional<std::int64_t> version();
     bool createSchema();
     bool abortLeftovers();
     std::int64_t mapId(const std::string& name, const std::string& text);
