@@ -151,7 +151,7 @@ TEST(LobbyWeb, JsonRecordsPagesAndBadRequests) {
     ASSERT_TRUE(waitUntil(
         [&] {
             finished = getJson(lobby.http, "/api/games?state=finished");
-            return finished.size() >= 2;
+            return getJson(lobby.http, "/api/games?state=running").empty() && finished.size() >= 2;
         },
         10s));
 
@@ -288,6 +288,12 @@ TEST(LobbyWebLive, RunningGamesPageFollowsEachMove) {
     ASSERT_TRUE(seat.move());
     ASSERT_TRUE(waitUntil([&] { return shownEvents() > static_cast<long>(seat.events); }, 10s));
     EXPECT_LT(std::chrono::steady_clock::now() - moved, 1s);
+    // The page follows at the newest position.
+    EXPECT_EQ(
+        browser.evaluate("(() => { const n = document.querySelectorAll('#moves li').length - 1;"
+                         "return document.getElementById('position').textContent === "
+                         "'event ' + n + ' / ' + n; })()"),
+        Json(true));
     const auto latency = browser.evaluate("+document.getElementById('live').dataset.latency");
     ASSERT_TRUE(latency);
     EXPECT_LT(latency->get<long>(), 1000);

@@ -42,6 +42,15 @@ void sendText(httplib::Response& res, int status, const std::string& text) {
     res.set_content(text + "\n", "text/plain; charset=utf-8");
 }
 
+// The game id of the path; none, with a 400 answer, when it is no number.
+std::optional<std::int64_t> gameId(const httplib::Request& req, httplib::Response& res) {
+    const auto id = parseId(req.matches[1]);
+    if (!id) {
+        sendText(res, 400, "a game id is a number");
+    }
+    return id;
+}
+
 void sendJson(httplib::Response& res, const Json& json) {
     res.set_header("Cache-Control", "no-store");
     res.set_content(json.dump(), "application/json");
@@ -301,9 +310,8 @@ void LobbyWeb::gameList(const httplib::Request& req, httplib::Response& res) {
 }
 
 void LobbyWeb::gameInfo(const httplib::Request& req, httplib::Response& res) {
-    const auto id = parseId(req.matches[1]);
+    const auto id = gameId(req, res);
     if (!id) {
-        sendText(res, 400, "a game id is a number");
         return;
     }
     const auto game = m_store.game(*id);
@@ -317,9 +325,8 @@ void LobbyWeb::gameInfo(const httplib::Request& req, httplib::Response& res) {
 // A finished game's record as stored; a running game's record so far, which a reader reads as
 // unfinished; nothing for an aborted game.
 void LobbyWeb::gameRecord(const httplib::Request& req, httplib::Response& res) {
-    const auto id = parseId(req.matches[1]);
+    const auto id = gameId(req, res);
     if (!id) {
-        sendText(res, 400, "a game id is a number");
         return;
     }
     const auto feed = m_live.find(*id);
@@ -335,9 +342,8 @@ void LobbyWeb::gameRecord(const httplib::Request& req, httplib::Response& res) {
 // The replay page of a finished game is that of `reversi-map replay game-ID.rec`; a running
 // game's page shows it as far as it went and follows its event stream.
 void LobbyWeb::gamePage(const httplib::Request& req, httplib::Response& res) {
-    const auto id = parseId(req.matches[1]);
+    const auto id = gameId(req, res);
     if (!id) {
-        sendText(res, 400, "a game id is a number");
         return;
     }
     const std::string title = "Replay of " + recordName(*id);

@@ -193,7 +193,9 @@ const char* const REPLAY_SCRIPT = R"JS(
   window.addEventListener('hashchange', function () {
     if (fromHash() !== current) show(fromHash());
   });
-  show(fromHash());
+  // A live page without a position in its address starts at the newest one.
+  var fromEnd = typeof LIVE !== 'undefined' && !/move=/.test(location.hash);
+  show(fromEnd ? D.frames.length - 1 : fromHash());
 
   // A page that follows a running game adds each event its stream sends, stays at the newest
   // position while it shows it, and reloads as the finished replay when the game has ended.
@@ -232,9 +234,6 @@ const char* const REPLAY_SCRIPT = R"JS(
       setTimeout(function () { location.reload(); }, 1000);
     };
   }
-  if (typeof LIVE !== 'undefined') {
-    if (!/move=/.test(location.hash)) show(D.frames.length - 1);
-    follow();
-  }
+  if (typeof LIVE !== 'undefined') follow();
 })();
 )JS";
