@@ -1,7 +1,8 @@
 // reversi-lobby with real bots and AIs over 127.0.0.1 and a real SQLite file: the seat choice,
 // games of several groups on a pool of 2-, 4- and 8-player maps stored as their records replay
 // and counted as the arena counts them, hostile connections and a player that stops reading
-// that stop no game, a stop while a game runs and a lobby killed during a game and started again.
+// that stop no game, a stop while a game runs, a lobby killed during a game and started again,
+// and a short soak.
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -428,4 +429,21 @@ TEST(LobbyStoreFile, RefusesAnotherSchemaVersion) {
     }
     LobbyStore store;
     EXPECT_FALSE(store.open(db));
+}
+
+// The soak script in short: 60 games with clients and once the lobby killed; it fails on a
+// lost or doubly counted game, a record that does not replay, or a leaked descriptor or process.
+TEST(LobbySoak, SixtyGamesWithKilledClientsLoseAndLeakNothing) {
+    if (std::system("command -v sqlite3 >/dev/null") != 0) {
+        GTEST_SKIP() << "sqlite3 is not installed";
+    }
+    const auto result = runProcess(
+        "/bin/bash",
+        {(std::filesystem::path(mapPath("example2p.map")).parent_path().parent_path() /
+          "scripts/lobby-soak")
+             .string(),
+         "60", std::filesystem::path(programPath("reversi-lobby")).parent_path().string()},
+        RunLimit, ProcessOptions{"", false, false, true});
+    EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find(" 0 faults"), std::string::npos) << result.out;
 }
