@@ -87,7 +87,8 @@ std::vector<StoredSeat> seatsOf(const std::vector<unsigned>& groups, const std::
     return seats;
 }
 
-// A move limit of 0 means none; a greeting without limit would let silent connections pile up.
+// A receive time of 0 means no limit, and a greeting without limit would let silent
+// connections pile up.
 void checkPositive(const OPTA::TypedArgument<std::uint32_t>& arg, const std::uint32_t& value) {
     if (value == 0) {
         throw OPTA::argument_invalid_value(arg, "0");

@@ -250,8 +250,9 @@ bool LobbyLoad::doRun() {
 // The clients and hostile connections run until the time is up; the main thread samples the
 // database and draws the progress meanwhile.
 bool LobbyLoad::runLoad() {
-    Logging::setLogLevel(loggerConsole, logcraft::LogLevel::OFF);
-    Logging::setLogLevel(loggerNetwork, logcraft::LogLevel::OFF);
+    for (const LogPtr& logger : {loggerConsole, loggerNetwork, loggerGame}) {
+        Logging::setLogLevel(logger, logcraft::LogLevel::OFF);
+    }
     std::vector<std::thread> threads;
     for (unsigned c = 0; c < m_clients; ++c) {
         threads.emplace_back([this, c] { playLoop(c % m_groups + 1); });
