@@ -284,7 +284,7 @@ bool TcpClient::connect_to(std::string address, std::uint16_t port) {
 
 // One IPv6 socket with IPV6_V6ONLY off serves IPv4 clients as well (as mapped addresses).
 // The socket is non-blocking so that an accept after a vanished connection cannot hang.
-bool TcpServer::open_port(std::uint16_t port) {
+bool TcpServer::open_port(std::uint16_t port, int backlog) {
     if (m_sock != INVALID_SOCKET) {
         LOG(loggerNetwork, ERR) << "Listen failed, socket already open";
         return false;
@@ -306,7 +306,7 @@ bool TcpServer::open_port(std::uint16_t port) {
         close();
         return false;
     }
-    if (::listen(m_sock, 10) != 0 || !setBlocking(m_sock, false)) {
+    if (::listen(m_sock, backlog) != 0 || !setBlocking(m_sock, false)) {
         LOG(loggerNetwork, ERR) << "Failed to listen on socket";
         close();
         return false;

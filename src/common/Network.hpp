@@ -90,8 +90,13 @@ class TcpServer : public TcpSocket {
 public:
     TcpServer() = default;
 
-    // Listens at `port`; port 0 lets the system choose a free one (see getPort()).
-    bool open_port(std::uint16_t port);
+    // The queue of connections not yet accepted, for a server that accepts one game's players.
+    static constexpr int DefaultBacklog = 10;
+
+    // Listens at `port`; port 0 lets the system choose a free one (see getPort()). Up to
+    // `backlog` connections wait for their acceptance; beyond that the system drops new ones,
+    // which then retry only after a second or more.
+    bool open_port(std::uint16_t port, int backlog = DefaultBacklog);
     // Waits up to `timeout` milliseconds (0 = without limit) for a connection; returns a new
     // blocking socket owned by the caller, or null on time-out or error.
     TcpSocket* accept(std::uint32_t timeout) const;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <sys/socket.h>
+
 #include "common/FileIO.hpp"
 #include "common/Logging.hpp"
 #include "common/ServerAnnouncements.hpp"
@@ -85,6 +87,14 @@ std::vector<StoredSeat> seatsOf(const std::vector<unsigned>& groups, const std::
     return seats;
 }
 
+// A receive time of 0 means no limit, and a greeting without limit would let silent
+// connections pile up.
+void checkPositive(const OPTA::TypedArgument<std::uint32_t>& arg, const std::uint32_t& value) {
+    if (value == 0) {
+        throw OPTA::argument_invalid_value(arg, "0");
+    }
+}
+
 template <typename List>
 void joinAll(List& list) {
     for (const auto& item : list) {
@@ -98,6 +108,20 @@ void joinAll(List& list) {
 
 Lobby::~Lobby() {
     stopGames();
+}
+
+Lobby::SeatedClient::~SeatedClient() {
+    if (m_game != nullptr) {
+        std::lock_guard lock(m_game->socketsMutex);
+        auto& sockets = m_game->sockets;
+        sockets.erase(std::remove(sockets.begin(), sockets.end(), m_socket), sockets.end());
+    }
+}
+
+void Lobby::SeatedClient::seatIn(RunningGame& game) {
+    std::lock_guard lock(game.socketsMutex);
+    game.sockets.push_back(m_socket);
+    m_game = &game;
 }
 
 bool Lobby::parseOptions(OPTA::ArgumentParser& parser) {
@@ -118,12 +142,21 @@ bool Lobby::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> records(
         m_recordsDir, "Also write each game's record into this folder", "records");
     records.valuename("folder");
+    OPTA::VariableArgument<unsigned> grace(
+        m_stopGrace, "Seconds running games get to finish after a stop (default 30)", "stop-grace");
+    grace.valuename("s");
+    OPTA::VariableArgument<std::uint32_t> greeting(
+        m_greetingTimeout, "Milliseconds a new connection has to send its group id (default 10000)",
+        "greeting-timeout");
+    greeting.valuename("ms");
+    greeting.check_typed(checkPositive);
     parser.arguments().add(map).add(port).add(db);
     addMoveLimitOptions(parser, m_timelimit, m_depthlimit);
     OPTA::VariableArgument<std::uint16_t> http(
         m_httpPort, "Serve the web page and JSON on this port, 0 for any free port", "http");
     http.valuename("port number");
-    parser.arguments().add(maxClients).add(games).add(records).add(http);
+    parser.arguments().add(maxClients).add(games).add(records).add(http).add(grace)
+        .add(greeting);
     const bool parsed = Tool::parseOptions(parser);
     m_http = http.is_set();
     return parsed;
@@ -134,8 +167,10 @@ bool Lobby::doRun() {
         LOG(loggerLobby, FATAL) << "Cannot start the lobby. aborting.";
         return false;
     }
+    // Clients of a game that just ended come back at once; the system's largest queue keeps
+    // their connections from being dropped and retried a second later.
     TcpServer listener;
-    if (!listener.open_port(m_port)) {
+    if (!listener.open_port(m_port, SOMAXCONN)) {
         LOG(loggerLobby, FATAL) << "Cannot listen on port " << m_port << ". aborting.";
         return false;
     }
@@ -177,20 +212,33 @@ bool Lobby::loadPool() {
     return true;
 }
 
-// One round per new connection or accept slice: admit, then reap ended threads, drop waiters
-// that left and start every game the queue can fill. Accept waits only when a connection is
-// pending, so that a quiet port logs no time-outs, and never without limit, so that a
-// connection reset before its acceptance cannot hold the loop.
+// One round per accept slice: admit whoever comes, then reap ended threads, drop waiters that
+// left and start every game the queue can fill. Pairing once per slice rather than at each
+// arrival seats clients that come together (the players of a game that just ended) together,
+// so that maps for many players get their turn under load.
 void Lobby::serve(const TcpServer& listener) {
     while (!shouldStop()) {
-        TcpSocket* socket = listener.pending(AcceptSlice) ? listener.accept(AcceptSlice) : nullptr;
-        if (socket != nullptr) {
-            admit(socket);
-        }
+        acceptSlice(listener);
         std::lock_guard lock(m_mutex);
         reap();
         dropGoneWaiters();
         startGames();
+    }
+}
+
+// Accept waits only when a connection is pending, so that a quiet port logs no time-outs, and
+// never without limit, so that a connection reset before its acceptance cannot hold the loop.
+void Lobby::acceptSlice(const TcpServer& listener) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(AcceptSlice);
+    for (auto now = std::chrono::steady_clock::now(); now < end && stopSignal == 0;
+         now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
+        if (listener.pending(static_cast<std::uint32_t>(left.count()))) {
+            TcpSocket* socket = listener.accept(AcceptSlice);
+            if (socket != nullptr) {
+                admit(socket);
+            }
+        }
     }
 }
 
@@ -217,7 +265,7 @@ void Lobby::admit(TcpSocket* socket) {
     ++m_connections;
     auto greeter = std::make_unique<Greeter>();
     greeter->connection.socket = socket;
-    greeter->connection.client = std::make_unique<ProtoClient>(socket);
+    greeter->connection.client = std::make_unique<SeatedClient>(socket);
     Greeter& started = *greeter;
     m_greeters.push_back(std::move(greeter));
     started.thread = std::thread([this, &started] { greet(started); });
@@ -225,7 +273,7 @@ void Lobby::admit(TcpSocket* socket) {
 
 // A connection with a group id joins the queue; any other is let go.
 void Lobby::greet(Greeter& greeter) {
-    const auto group = GameServer::receiveGroupId(*greeter.connection.client);
+    const auto group = GameServer::receiveGroupId(*greeter.connection.client, m_greetingTimeout);
     std::lock_guard lock(m_mutex);
     greeter.done = true;
     if (!group) {
@@ -272,7 +320,6 @@ void Lobby::startGame(const Pairing& pairing) {
     auto game = std::make_unique<RunningGame>();
     for (const Connection& seat : seats) {
         groups.push_back(seat.group);
-        game->sockets.push_back(seat.socket);
     }
     const PoolMap& map = m_pool[pairing.map];
     game->id = m_store.beginGame(map.name, map.text, groups, nowMs());
@@ -285,6 +332,9 @@ void Lobby::startGame(const Pairing& pairing) {
     LOG(loggerLobby, INFO) << "Game " << game->id << " started on " << map.name << ": "
                            << seatsLine(groups, {});
     RunningGame& started = *game;
+    for (const Connection& seat : seats) {
+        seat.client->seatIn(started);
+    }
     m_running.push_back(std::move(game));
     started.thread = std::thread([this, &started, &map, s = std::move(seats)]() mutable {
         runGame(started, map, std::move(s));
@@ -376,7 +426,7 @@ void Lobby::stopGames() {
             greeter->connection.socket->shutdownBoth();
         }
     }
-    const auto deadline = std::chrono::steady_clock::now() + StopGrace;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_stopGrace);
     while (
         std::any_of(m_running.begin(), m_running.end(), [](const auto& g) { return !g->done; }) &&
         std::chrono::steady_clock::now() < deadline) {
@@ -387,6 +437,7 @@ void Lobby::stopGames() {
     for (const auto& game : m_running) {
         if (!game->done) {
             game->aborted = true;
+            std::lock_guard sockets(game->socketsMutex);
             for (TcpSocket* socket : game->sockets) {
                 socket->shutdownBoth();
             }

@@ -23,13 +23,11 @@
 #include "lobby/LobbyStore.hpp"
 #include "lobby/LobbyWeb.hpp"
 #include "lobby/Pairing.hpp"
+#include "server/GameServer.hpp"
 #include "server/Referee.hpp"
 
 class Lobby : public Tool {
 public:
-    // How long running games may take to finish after a stop was asked for.
-    static constexpr std::chrono::seconds StopGrace{30};
-
     Lobby() = default;
     ~Lobby() override;
 
@@ -44,10 +42,26 @@ private:
         std::string text;
         std::unique_ptr<Map> map;
     };
+    struct RunningGame;
+    // A connection's protocol end that, once seated, keeps its socket on its game's list of
+    // open connections until it closes, so that a stop never ends a connection the referee has
+    // already closed and freed.
+    class SeatedClient : public ProtoClient {
+    public:
+        explicit SeatedClient(TcpSocket* socket) : ProtoClient(socket) {}
+        ~SeatedClient() override;
+        SeatedClient(const SeatedClient&) = delete;
+        SeatedClient& operator=(const SeatedClient&) = delete;
+
+        void seatIn(RunningGame& game);
+
+    private:
+        RunningGame* m_game = nullptr;
+    };
     // A connection, from its acceptance until its game ends. `socket` is owned by `client`; it
-    // is kept to end the connection from another thread.
+    // is kept to end the connection from another thread while it greets or waits.
     struct Connection {
-        std::unique_ptr<ProtoClient> client;
+        std::unique_ptr<SeatedClient> client;
         TcpSocket* socket = nullptr;
         unsigned group = 0;
     };
@@ -57,10 +71,12 @@ private:
         std::thread thread;
         bool done = false;
     };
-    // A game on its thread. `sockets` (seat order) stay valid until `done` is set under the
-    // lobby's lock; `aborted` tells the game thread not to store it as finished.
+    // A game on its thread; `aborted` tells the game thread not to store it as finished.
+    // `sockets` are its connections still open, under their own lock, since the referee closes
+    // them on its thread.
     struct RunningGame {
         std::int64_t id = 0;
+        std::mutex socketsMutex;
         std::vector<TcpSocket*> sockets;
         std::thread thread;
         bool done = false;
@@ -69,6 +85,7 @@ private:
 
     bool loadPool();
     void serve(const TcpServer& listener);
+    void acceptSlice(const TcpServer& listener);
     bool shouldStop() const;
     void admit(TcpSocket* socket);
     void greet(Greeter& greeter);
@@ -93,6 +110,10 @@ private:
     std::string m_recordsDir;
     std::uint16_t m_httpPort = 0;
     bool m_http = false;
+    // How long running games may take to finish after a stop was asked for, and how long a new
+    // connection may take to send its group id.
+    unsigned m_stopGrace = 30;
+    std::uint32_t m_greetingTimeout = GameServer::GroupIdTimeout;
 
     std::vector<PoolMap> m_pool;
     LobbyStore m_store;

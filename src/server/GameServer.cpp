@@ -99,10 +99,10 @@ std::vector<std::unique_ptr<ProtoClient>> GameServer::seatPlayers(const Connecti
     return seats;
 }
 
-std::optional<std::uint8_t> GameServer::receiveGroupId(ProtoClient& client) {
+std::optional<std::uint8_t> GameServer::receiveGroupId(ProtoClient& client, std::uint32_t timeout) {
     MsgType type = MsgType::CLIENT_GROUPID;
     payload_client_groupid group{};
-    if (client.receive_msg(type, true, GroupIdTimeout) != MsgResult::OK ||
+    if (client.receive_msg(type, true, timeout) != MsgResult::OK ||
         client.get_client_groupid(group) != MsgResult::OK) {
         return std::nullopt;
     }

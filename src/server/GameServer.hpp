@@ -39,8 +39,9 @@ public:
     static std::vector<std::unique_ptr<ProtoClient>> seatPlayers(const ConnectionSource& next,
                                                                  const Map& map);
     // The group id that a new connection sends first; none when the connection sends anything
-    // else, ends or stays silent for GroupIdTimeout.
-    static std::optional<std::uint8_t> receiveGroupId(ProtoClient& client);
+    // else, ends or stays silent for `timeout` milliseconds.
+    static std::optional<std::uint8_t> receiveGroupId(ProtoClient& client,
+                                                      std::uint32_t timeout = GroupIdTimeout);
 
 protected:
     bool parseOptions(OPTA::ArgumentParser& parser) override;
