@@ -238,6 +238,10 @@ bool LobbyWeb::start(const std::string& dbFile, std::uint16_t port) {
     }
     LOG(loggerWeb, INFO) << "HTTP on port " << bound;
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // A stop before the server runs would be lost, and the join would wait for ever.
+    for (int wait = 0; wait < 1000 && !m_server->is_running(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 
