@@ -19,10 +19,8 @@ LogPtr loggerWeb = Logging::getLogger("reversi.lobby.web");
 
 using Json = nlohmann::json;
 
-// How long one turn of an event stream waits for news, and how often an idle stream sends a
-// comment, which finds readers that have gone.
+// How long one turn of an event stream waits for news.
 constexpr std::chrono::milliseconds StreamWait{1000};
-constexpr std::chrono::seconds StreamKeepAlive{15};
 // Ordinary requests get workers of their own beside the streams.
 constexpr unsigned Workers = LobbyWeb::MaxStreams + 16;
 constexpr unsigned DefaultLimit = 50;
@@ -176,15 +174,13 @@ public:
             out += "event: end\ndata: " +
                    Json{{"lines", snapshot.tail}, {"endedMs", snapshot.endedMs}}.dump() + "\n\n";
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (out.empty() && now - m_lastWrite >= StreamKeepAlive) {
-            out = ": still running\n\n";
+        // A turn without news writes a comment, so that a reader that has gone is found, and
+        // its slot freed, within a turn or two.
+        if (out.empty()) {
+            out = ":\n\n";
         }
-        if (!out.empty()) {
-            m_lastWrite = now;
-            if (!sink.write(out.data(), out.size())) {
-                return false;
-            }
+        if (!sink.write(out.data(), out.size())) {
+            return false;
         }
         if (snapshot.ended) {
             sink.done();
@@ -209,7 +205,6 @@ private:
     LiveReplay m_replay;
     bool m_started = false;
     std::size_t m_added = 0;
-    std::chrono::steady_clock::time_point m_lastWrite = std::chrono::steady_clock::now();
 };
 
 } // namespace
