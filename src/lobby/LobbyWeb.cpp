@@ -49,9 +49,14 @@ std::optional<std::int64_t> gameId(const httplib::Request& req, httplib::Respons
     return id;
 }
 
+// JSON text; bytes that are no UTF-8 (a map file's name, say) become U+FFFD instead of failing.
+std::string jsonText(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 void sendJson(httplib::Response& res, const Json& json) {
     res.set_header("Cache-Control", "no-store");
-    res.set_content(json.dump(), "application/json");
+    res.set_content(jsonText(json), "application/json");
 }
 
 std::string recordName(std::int64_t id) {
@@ -172,7 +177,7 @@ public:
         }
         if (snapshot.ended) {
             out += "event: end\ndata: " +
-                   Json{{"lines", snapshot.tail}, {"endedMs", snapshot.endedMs}}.dump() + "\n\n";
+                   jsonText(Json{{"lines", snapshot.tail}, {"endedMs", snapshot.endedMs}}) + "\n\n";
         }
         // A turn without news writes a comment, so that a reader that has gone is found, and
         // its slot freed, within a turn or two.
@@ -195,7 +200,8 @@ private:
         const ReplayData& data = m_replay.data();
         return "id: " + std::to_string(m_added) + "\ndata: {\"n\":" + std::to_string(m_added) +
                ",\"appliedMs\":" + std::to_string(entry.appliedMs) +
-               ",\"lines\":" + Json(entry.line).dump() + ",\"frame\":" + frameJson(data, m_added) +
+               ",\"lines\":" + jsonText(Json(entry.line)) +
+               ",\"frame\":" + frameJson(data, m_added) +
                ",\"event\":" + eventJson(data.events.back()) + "}\n\n";
     }
 
