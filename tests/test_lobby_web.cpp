@@ -134,6 +134,26 @@ private:
     std::mt19937 m_random{3};
 };
 
+// A raw connection that has asked for a game's event stream and read the answer's head; null
+// when the answer was not 200 within 10 s.
+std::unique_ptr<TcpClient> openStream(std::uint16_t port, std::int64_t game) {
+    auto client = std::make_unique<TcpClient>();
+    const std::string ask =
+        "GET /games/" + std::to_string(game) + "/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    if (!client->connect_to("127.0.0.1", port) ||
+        client->send(ask.data(), ask.size()) != ask.size()) {
+        return nullptr;
+    }
+    std::string head;
+    std::uint32_t budget = 10000;
+    for (char c = 0; head.find("\r\n\r\n") == std::string::npos; head += c) {
+        if (!client->receive(&c, 1, budget)) {
+            return nullptr;
+        }
+    }
+    return head.rfind("HTTP/1.1 200", 0) == 0 ? std::move(client) : nullptr;
+}
+
 } // namespace
 
 // Games of four groups on a 2- and a 4-player map: the JSON of every finished game, its record
@@ -264,6 +284,20 @@ TEST(LobbyWebLive, RunningGamesPageFollowsEachMove) {
     ASSERT_TRUE(readGameRecord(in, data, error)) << error;
     EXPECT_FALSE(data.finished);
     EXPECT_EQ(data.events.size(), seat.events);
+
+    // Streams beyond the limit of 32 are refused (the stream read above may still hold its
+    // slot); closed ones free their slots within seconds.
+    {
+        std::vector<std::unique_ptr<TcpClient>> streams;
+        for (auto stream = openStream(lobby.http, 1); stream != nullptr && streams.size() < 40;
+             stream = openStream(lobby.http, 1)) {
+            streams.push_back(std::move(stream));
+        }
+        EXPECT_GE(streams.size(), 31u);
+        EXPECT_LE(streams.size(), 32u);
+        EXPECT_EQ(httpGet(lobby.http, "/games/1/events").status, 503);
+    }
+    EXPECT_TRUE(waitUntil([&] { return openStream(lobby.http, 1) != nullptr; }, 10s));
 
     const std::string chromium = findChromium();
     if (chromium.empty()) {

@@ -19,10 +19,8 @@ LogPtr loggerWeb = Logging::getLogger("reversi.lobby.web");
 
 using Json = nlohmann::json;
 
-// How long one turn of an event stream waits for news, and how often an idle stream sends a
-// comment, which finds readers that have gone.
+// How long one turn of an event stream waits for news.
 constexpr std::chrono::milliseconds StreamWait{1000};
-constexpr std::chrono::seconds StreamKeepAlive{15};
 // Ordinary requests get workers of their own beside the streams.
 constexpr unsigned Workers = LobbyWeb::MaxStreams + 16;
 constexpr unsigned DefaultLimit = 50;
@@ -51,9 +49,14 @@ std::optional<std::int64_t> gameId(const httplib::Request& req, httplib::Respons
     return id;
 }
 
+// JSON text; bytes that are no UTF-8 (a map file's name, say) become U+FFFD instead of failing.
+std::string jsonText(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 void sendJson(httplib::Response& res, const Json& json) {
     res.set_header("Cache-Control", "no-store");
-    res.set_content(json.dump(), "application/json");
+    res.set_content(jsonText(json), "application/json");
 }
 
 std::string recordName(std::int64_t id) {
@@ -174,17 +177,15 @@ public:
         }
         if (snapshot.ended) {
             out += "event: end\ndata: " +
-                   Json{{"lines", snapshot.tail}, {"endedMs", snapshot.endedMs}}.dump() + "\n\n";
+                   jsonText(Json{{"lines", snapshot.tail}, {"endedMs", snapshot.endedMs}}) + "\n\n";
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (out.empty() && now - m_lastWrite >= StreamKeepAlive) {
-            out = ": still running\n\n";
+        // A turn without news writes a comment, so that a reader that has gone is found, and
+        // its slot freed, within a turn or two.
+        if (out.empty()) {
+            out = ":\n\n";
         }
-        if (!out.empty()) {
-            m_lastWrite = now;
-            if (!sink.write(out.data(), out.size())) {
-                return false;
-            }
+        if (!sink.write(out.data(), out.size())) {
+            return false;
         }
         if (snapshot.ended) {
             sink.done();
@@ -199,7 +200,8 @@ private:
         const ReplayData& data = m_replay.data();
         return "id: " + std::to_string(m_added) + "\ndata: {\"n\":" + std::to_string(m_added) +
                ",\"appliedMs\":" + std::to_string(entry.appliedMs) +
-               ",\"lines\":" + Json(entry.line).dump() + ",\"frame\":" + frameJson(data, m_added) +
+               ",\"lines\":" + jsonText(Json(entry.line)) +
+               ",\"frame\":" + frameJson(data, m_added) +
                ",\"event\":" + eventJson(data.events.back()) + "}\n\n";
     }
 
@@ -209,7 +211,6 @@ private:
     LiveReplay m_replay;
     bool m_started = false;
     std::size_t m_added = 0;
-    std::chrono::steady_clock::time_point m_lastWrite = std::chrono::steady_clock::now();
 };
 
 } // namespace
@@ -238,6 +239,10 @@ bool LobbyWeb::start(const std::string& dbFile, std::uint16_t port) {
     }
     LOG(loggerWeb, INFO) << "HTTP on port " << bound;
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // A stop before the server runs would be lost, and the join would wait for ever.
+    for (int wait = 0; wait < 1000 && !m_server->is_running(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 
