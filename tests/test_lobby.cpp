@@ -115,9 +115,11 @@ std::vector<StoredGame> storedGames(const std::string& db, const std::string& st
     return store.games(state, 0);
 }
 
-// How many connections wait in the accept queue of the lobby's listening socket: the
-// "rx_queue" of its LISTEN row in /proc/net/tcp6.
-unsigned acceptQueue(std::uint16_t port) {
+// How many connections to the lobby's port hold at least a group id message (6 bytes) that the
+// lobby has not read yet: established rows of /proc/net/tcp6 with that local port and such a
+// "rx_queue".
+unsigned unreadGroupIds(std::uint16_t port) {
+    unsigned count = 0;
     std::ifstream table("/proc/net/tcp6");
     std::string line;
     std::getline(table, line);
@@ -125,12 +127,12 @@ unsigned acceptQueue(std::uint16_t port) {
         std::istringstream fields(line);
         std::string slot, local, remote, state, queues;
         fields >> slot >> local >> remote >> state >> queues;
-        if (state == "0A" && std::stoul(local.substr(local.find(':') + 1), nullptr, 16) == port) {
-            return static_cast<unsigned>(
-                std::stoul(queues.substr(queues.find(':') + 1), nullptr, 16));
+        if (state == "01" && std::stoul(local.substr(local.find(':') + 1), nullptr, 16) == port &&
+            std::stoul(queues.substr(queues.find(':') + 1), nullptr, 16) >= 6) {
+            ++count;
         }
     }
-    return 0;
+    return count;
 }
 
 // The standings as the arena computes them from the record files alone, each game's groups
@@ -211,11 +213,12 @@ TEST(LobbyPairing, LongestWaitingFirstAndGroupsApartWhileOthersWait) {
     EXPECT_EQ(third->map, 0u);
 }
 
-// Seven bots of group 1 and AIs of groups 2 to 8 reach a stopped lobby together and keep
-// playing in a loop, with a silent and a garbage connection open: the first batch fills the
-// pool's 8-, 4- and 2-player maps in turn, the 8-player game seating one client of each group;
-// every game finishes, every record replays to the stored scores, and the lobby's standings
-// equal those the arena computes from the record files.
+// Seven bots of group 1 and AIs of groups 2 to 8 send their group ids to a stopped lobby
+// (SIGSTOP), so that they arrive together, and then play in a loop, with a silent and a garbage
+// connection besides: the first batch fills the pool's 8-, 4- and 2-player maps in turn, the
+// 8-player game seating one client of each group; every game finishes, every record replays to
+// the stored scores, and the lobby's standings equal those the arena computes from the record
+// files.
 TEST(LobbyWithBots, BotsAndAisOnA248PoolAreStoredAndRatedAsTheArenaRatesThem) {
     TempFolder folder;
     const std::string db = folder.file("lobby.db");
@@ -229,14 +232,18 @@ TEST(LobbyWithBots, BotsAndAisOnA248PoolAreStoredAndRatedAsTheArenaRatesThem) {
     TcpClient garbage;
     ASSERT_TRUE(garbage.connect_to("127.0.0.1", lobby.port));
     garbage.send("\xff\xff\xff\xff garbage", 13);
+    for (unsigned wait = 0; wait < 100 && !garbage.peerGone(); ++wait) {
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(garbage.peerGone());
     ProcessResult result;
     {
         lobby.signal(SIGSTOP);
         BotLoops clients(lobby.port, {1, 1, 1, 1, 1, 1, 1}, {2, 3, 4, 5, 6, 7, 8});
-        for (unsigned wait = 0; wait < 300 && acceptQueue(lobby.port) < 14; ++wait) {
+        for (unsigned wait = 0; wait < 300 && unreadGroupIds(lobby.port) < 14; ++wait) {
             std::this_thread::sleep_for(100ms);
         }
-        EXPECT_GE(acceptQueue(lobby.port), 14u);
+        EXPECT_GE(unreadGroupIds(lobby.port), 14u);
         lobby.signal(SIGCONT);
         result = lobby.wait(RunLimit);
     }

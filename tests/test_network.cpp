@@ -106,6 +106,18 @@ TEST(TcpServer, AcceptKeepsItsLimitAndHandsOutBlockingSockets) {
                                         "ERROR Timeout on accept"}));
 }
 
+// A peer that stops reading fills the buffers of both ends; with a send limit the send gives
+// up and says how much went out instead of blocking for ever.
+TEST(TcpSocket, SendLimitEndsASendToAPeerThatStoppedReading) {
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.connected());
+    ASSERT_TRUE(pair.server->setSendLimit(100));
+    const std::vector<std::uint8_t> bytes(64 << 20);
+    const std::size_t sent = pair.server->send(bytes.data(), bytes.size());
+    EXPECT_GT(sent, 0u);
+    EXPECT_LT(sent, bytes.size());
+}
+
 // A silent peer is a time-out with no time left. A peer that closes is an error with time left,
 // and so is one that goes away with bytes unread, which resets the connection: callers must not
 // take either for a time-out.

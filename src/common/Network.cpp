@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include "common/Logging.hpp"
@@ -138,6 +139,14 @@ std::size_t TcpSocket::send(const void* msg, std::size_t length) const {
         total += static_cast<std::size_t>(count);
     }
     return total;
+}
+
+bool TcpSocket::setSendLimit(std::uint32_t timeout) const {
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(timeout / 1000);
+    limit.tv_usec = static_cast<suseconds_t>(timeout % 1000 * 1000);
+    return m_sock != INVALID_SOCKET &&
+           ::setsockopt(m_sock, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) == 0;
 }
 
 // MSG_WAITALL may still hand back part of the bytes when a signal arrives, so the call is

@@ -40,8 +40,13 @@ public:
     // Ends both directions while keeping the handle, so that a receive blocked in another
     // thread returns at once with a failure.
     void shutdownBoth() const;
-    // Sends all bytes; returns how many went out (less than length only after an error).
+    // Sends all bytes; returns how many went out (less than length only after an error, or
+    // when the send limit ran out).
     std::size_t send(const void* msg, std::size_t length) const;
+    // Makes a send give up when the connection takes no bytes for `timeout` milliseconds (a
+    // peer that stopped reading, its buffers full); 0 waits without limit. False when the
+    // system refuses the setting.
+    bool setSendLimit(std::uint32_t timeout) const;
     // Blocks until exactly length bytes have arrived; false on error or when the peer closes.
     bool receive(void* msg, std::size_t length) const;
     // As above within `timeout` milliseconds counted from the start of the call. On return

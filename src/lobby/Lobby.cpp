@@ -22,6 +22,10 @@ LogPtr loggerLobby = Logging::getLogger("reversi.lobby");
 constexpr std::uint32_t AcceptSlice = 50;
 constexpr std::chrono::seconds RefusalLogInterval{1};
 constexpr std::chrono::milliseconds StopPoll{50};
+// A player whose connection takes no bytes for this long (it stopped reading and its buffers
+// are full) counts as gone, as if it had closed: otherwise a send to it would hold its game,
+// time limit or not, until the lobby stops.
+constexpr std::uint32_t SendLimit = 10000;
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -263,6 +267,7 @@ void Lobby::admit(TcpSocket* socket) {
         return;
     }
     ++m_connections;
+    socket->setSendLimit(SendLimit);
     auto greeter = std::make_unique<Greeter>();
     greeter->connection.socket = socket;
     greeter->connection.client = std::make_unique<SeatedClient>(socket);
