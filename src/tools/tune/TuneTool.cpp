@@ -142,7 +142,7 @@ std::vector<OPTA::Argument*> TuneTool::CommandLine::all() {
 }
 
 // Every option is declared for every subcommand, so that --help lists them all; the long names
-// of those given are noted for chosenCommand.
+// of those given are noted for chooseSubcommand.
 bool TuneTool::parseOptions(OPTA::ArgumentParser& parser) {
     CommandLine line(*this);
     parser.arguments().add(line.command);
@@ -165,29 +165,9 @@ bool TuneTool::given(const char* name) const {
     return std::count(m_given.begin(), m_given.end(), name) > 0;
 }
 
-const TuneTool::Command* TuneTool::chosenCommand() const {
-    if (m_command.empty()) {
-        std::cerr << usage();
-        return nullptr;
-    }
-    const auto command = std::find_if(commands().begin(), commands().end(),
-                                      [this](const Command& c) { return m_command == c.name; });
-    if (command == commands().end()) {
-        std::cerr << "reversi-tune: unknown command '" << m_command << "'\n" << usage();
-        return nullptr;
-    }
-    for (const std::string& option : m_given) {
-        const auto& allowed = command->options;
-        if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
-            std::cerr << "reversi-tune: " << m_command << " takes no --" << option << '\n';
-            return nullptr;
-        }
-    }
-    return &*command;
-}
-
 bool TuneTool::doRun() {
-    const Command* command = chosenCommand();
+    const Command* command =
+        chooseSubcommand(commands(), "reversi-tune", m_command, m_given, usage());
     return command != nullptr && (this->*command->run)();
 }
 
