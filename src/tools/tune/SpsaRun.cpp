@@ -1,6 +1,7 @@
 // The SPSA run: start values, the loop of iterations and the files it keeps up to date.
 #include "tools/tune/SpsaRun.hpp"
 
+#include <cmath>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -136,8 +137,11 @@ bool parseSpsaState(const std::string& text, SpsaState& state) {
         double value = 0;
         if (line.starts_with(StateTag)) {
             words.str(line.substr(std::string(StateTag).size()));
-            found = static_cast<bool>(words >> state.iteration >> word >> state.seed >> word >>
-                                      state.total.wins >> state.total.draws >> state.total.losses);
+            PairCounts& total = state.total;
+            found = (words >> state.iteration >> word >> state.seed >> word >> total.wins >>
+                     total.draws >> total.losses) &&
+                    total.wins >= 0 && total.draws >= 0 && total.losses >= 0 &&
+                    std::isfinite(total.total());
         } else if (line.starts_with(ThetaTag) && (words >> word >> word >> name >> value)) {
             state.theta.emplace_back(name, value);
         }
@@ -179,8 +183,11 @@ bool runSpsa(const SpsaOptions& options) {
     while (!spsa.finished()) {
         if (!spsa.step(
                 [&games](unsigned k, const SpsaPair& pair) { return games.play(k, pair); })) {
-            LOG(tuneLogger(), WARN)
-                << "Stopped in iteration " << spsa.iteration() + 1 << "; go on with --resume";
+            if (interruptingSignal() != 0) {
+                LOG(tuneLogger(), WARN)
+                    << "Stopped by signal " << interruptingSignal() << " in iteration "
+                    << spsa.iteration() + 1 << "; go on with --resume";
+            }
             return false;
         }
         recordIteration(spsa, options.iterations, history);
