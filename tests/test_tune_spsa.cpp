@@ -195,6 +195,7 @@ TEST(TuneSpsa, MistakesAreRefused) {
         {{"spsa", "--tune", "noSuchParam", "-m", map}, "unknown parameter 'noSuchParam'"},
         {{"spsa", "--tune", "edgeValue:-3", "-m", map}, "give NAME, NAME:C or NAME:C:A"},
         {{"spsa", "--tune", "edgeValue:2:x", "-m", map}, "give NAME, NAME:C or NAME:C:A"},
+        {{"spsa", "--tune", "edgeValue", "--tune", "edgeValue:2", "-m", map}, "twice"},
         {{"spsa", "--tune", "edgeValue", "--generate", "players=9"}, "--generate players=9"},
         {{"spsa", "--tune", "edgeValue", "--generate", "size=8x8:wide=1"}, "cannot read"},
         {{"spsa", "--tune", "edgeValue", "-m", map, "-d", "300"}, "one byte"},

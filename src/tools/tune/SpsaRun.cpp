@@ -1,6 +1,7 @@
 // The SPSA run: start values, the loop of iterations and the files it keeps up to date.
 #include "tools/tune/SpsaRun.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <iomanip>
@@ -58,6 +59,11 @@ bool tunedParams(const SpsaOptions& options, const SearchParams& base, const Sps
         std::string error;
         if (!parseTuneOption(text, base, schedule, param, error)) {
             LOG(tuneLogger(), FATAL) << "--tune " << error;
+            return false;
+        }
+        if (std::any_of(tuned.begin(), tuned.end(),
+                        [&param](const SpsaParam& p) { return p.info == param.info; })) {
+            LOG(tuneLogger(), FATAL) << "--tune names " << param.info->name << " twice";
             return false;
         }
         for (const auto& [name, value] : state.theta) {
