@@ -42,8 +42,8 @@ const std::vector<TuneTool::Command>& TuneTool::commands() {
     return table;
 }
 
-// One line per form: the synopsis, broken before an option where it is long, and on a line of
-// its own what it does.
+// One line per form: the synopsis, broken before an option where it is long (where it has one
+// to break at), and on a line of its own what it does.
 std::string TuneTool::usage() {
     constexpr std::size_t Width = 90;
     std::string text = "usage: reversi-tune COMMAND [options]\n";
@@ -53,6 +53,9 @@ std::string TuneTool::usage() {
             std::string indent = "  ";
             while (rest.size() + indent.size() > Width) {
                 const std::size_t cut = rest.rfind(" [", Width - indent.size());
+                if (cut == 0 || cut == std::string::npos) {
+                    break;
+                }
                 text += indent + rest.substr(0, cut) + "\n";
                 rest = rest.substr(cut + 1);
                 indent = "      ";
