@@ -24,7 +24,7 @@ using testing_support::runProcess;
 
 const std::vector<std::string> Programs{"reversi-client", "reversi-server", "reversi-bot",
                                         "reversi-ai",     "reversi-arena",  "reversi-map",
-                                        "reversi-perft"};
+                                        "reversi-perft",  "reversi-tune"};
 
 const std::string ManPages = REVERSI_MANPAGES_DIR;
 

@@ -40,6 +40,8 @@ TEST(MapOpen, EveryProgramTellsAMissingFileFromAnInvalidMap) {
         {"reversi-ai", {"--analyse", "MAP", "--movetime", "10"}},
         {"reversi-arena",
          {"--player", "a=true", "--player", "b=true", "--map", "MAP", "--out", folder.file("out")}},
+        {"reversi-tune",
+         {"spsa", "--tune", "edgeValue", "--map", "MAP", "--work", folder.file("work")}},
     };
     for (const auto& [program, args] : loaders) {
         SCOPED_TRACE(program);

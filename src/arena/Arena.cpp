@@ -31,13 +31,6 @@ std::string absolute(const std::string& path) {
     return error ? path : full.lexically_normal().string();
 }
 
-// The reversi-server that was built next to this program.
-std::string defaultServerPath() {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? "reversi-server" : (self.parent_path() / "reversi-server").string();
-}
-
 std::string selfPath() {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
@@ -249,7 +242,8 @@ bool Arena::prepare() {
                                         map.getPlayers(), map.getOverrides(), map.getBombs()));
     }
     m_plan = planGames(m_maps, seats, m_games, m_players.size(), m_seed);
-    m_settings.serverPath = m_serverPath.empty() ? defaultServerPath() : absolute(m_serverPath);
+    m_settings.serverPath =
+        m_serverPath.empty() ? siblingProgram("reversi-server") : absolute(m_serverPath);
     m_settings.players = m_players;
     m_out = absolute(m_out);
     m_settings.gamesDir = gamesDirOf(m_out);

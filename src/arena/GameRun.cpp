@@ -83,6 +83,12 @@ LogPtr arenaLogger() {
     return logger;
 }
 
+std::string siblingProgram(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? name : (self.parent_path() / name).string();
+}
+
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix) {
     char number[16];
     std::snprintf(number, sizeof number, "%04u", game);

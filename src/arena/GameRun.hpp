@@ -29,6 +29,10 @@ struct GameSettings {
 // The logger of the arena's own messages, "reversi.arena".
 LogPtr arenaLogger();
 
+// The program `name` that was built or installed next to the running one; the bare name, to be
+// looked up on the PATH, when the running program's place is unknown.
+std::string siblingProgram(const std::string& name);
+
 // Where a game keeps its files: <dir>/<number>.record, .server.log, .seat<s>.log, .result.
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix);
 

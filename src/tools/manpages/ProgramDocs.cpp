@@ -9,6 +9,7 @@
 #include "server/GameServer.hpp"
 #include "tools/map/MapTool.hpp"
 #include "tools/perft/PerftTool.hpp"
+#include "tools/tune/TuneTool.hpp"
 
 namespace {
 
@@ -17,11 +18,13 @@ std::function<std::unique_ptr<Tool>()> maker() {
     return [] { return std::make_unique<T>(); };
 }
 
-// reversi-map's forms as its own table names them.
-std::vector<SubcommandDoc> mapSubcommands() {
+// The forms of a program with subcommands (reversi-map, reversi-tune) as its own table names
+// them.
+template <typename T>
+std::vector<SubcommandDoc> subcommandsOf() {
     std::vector<SubcommandDoc> forms;
-    for (const MapTool::Command& command : MapTool::commands()) {
-        for (const MapTool::CommandForm& form : command.forms) {
+    for (const typename T::Command& command : T::commands()) {
+        for (const typename T::CommandForm& form : command.forms) {
             forms.push_back({form.synopsis, form.what});
         }
     }
@@ -108,7 +111,7 @@ const std::vector<ProgramDoc> Programs{
       "first word. Output goes to standard output unless -o names a file; problems go to "
       "standard error. Options that belong to another subcommand are refused."},
      "0 when the subcommand succeeded (for check: when every map is valid)",
-     mapSubcommands(),
+     subcommandsOf<MapTool>(),
      maker<MapTool>()},
     {"reversi-perft",
      "count the move tree of a Reversi map",
@@ -118,6 +121,17 @@ const std::vector<ProgramDoc> Programs{
      "0 when the counts were printed",
      {},
      maker<PerftTool>()},
+    {"reversi-tune",
+     "tune the parameters of reversi-ai by games",
+     {"Tunes the search and evaluation parameters of reversi-ai, with the method as its first "
+      "word. spsa plays games between two copies of reversi-ai whose tuned parameters are "
+      "moved by a random sign in opposite directions, through the same game runner as "
+      "reversi-arena, and moves the parameters towards the copy that scored better. After each "
+      "iteration it writes the params file (which reversi-ai --params reads) and the history "
+      "CSV; --resume goes on from the last iteration the params file holds."},
+     "0 when the method ran to its end and wrote its files",
+     subcommandsOf<TuneTool>(),
+     maker<TuneTool>()},
 };
 
 } // namespace

@@ -67,7 +67,7 @@ std::string MapTool::usage() {
 }
 
 // Every option is declared for every subcommand, so that --help lists them all; each one
-// notes its long name when met, for chosenCommand.
+// notes its long name when met, for chooseSubcommand.
 bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
     const auto note = [this](const char* name) {
         return [this, name](const auto&, const auto&) { m_given.push_back(name); };
@@ -138,27 +138,6 @@ bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
     return true;
 }
 
-const MapTool::Command* MapTool::chosenCommand() const {
-    if (m_command.empty()) {
-        std::cerr << usage();
-        return nullptr;
-    }
-    const auto command = std::find_if(commands().begin(), commands().end(),
-                                      [this](const Command& c) { return m_command == c.name; });
-    if (command == commands().end()) {
-        std::cerr << "reversi-map: unknown command '" << m_command << "'\n" << usage();
-        return nullptr;
-    }
-    for (const std::string& option : m_given) {
-        const auto& allowed = command->options;
-        if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
-            std::cerr << "reversi-map: " << m_command << " takes no --" << option << '\n';
-            return nullptr;
-        }
-    }
-    return &*command;
-}
-
 bool MapTool::oneFile(std::string& file) const {
     if (m_files.size() != 1) {
         std::cerr << "reversi-map: " << m_command << " takes one file\n" << usage();
@@ -202,7 +181,8 @@ bool MapTool::generatorOptions(GeneratorOptions& options) const {
 // The rules engine's own log lines (a disqualification while replaying) are not the output of
 // this program.
 bool MapTool::doRun() {
-    const Command* command = chosenCommand();
+    const Command* command =
+        chooseSubcommand(commands(), "reversi-map", m_command, m_given, usage());
     if (command == nullptr) {
         return false;
     }

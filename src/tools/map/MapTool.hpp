@@ -6,25 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Subcommands.hpp"
 #include "common/Tool.hpp"
 #include "tools/map/MapGenerator.hpp"
 
 class MapTool : public Tool {
 public:
-    // One way to call a subcommand, and what it does.
-    struct CommandForm {
-        const char* synopsis;
-        const char* what;
-    };
-    // One subcommand: its name, its forms for the usage text and the manual page, the options
-    // it takes by long name and the member that runs it. The table of them is the one place
-    // the commands are named.
-    struct Command {
-        const char* name;
-        std::vector<CommandForm> forms;
-        std::vector<std::string> options;
-        bool (MapTool::*run)();
-    };
+    using CommandForm = ::CommandForm;
+    using Command = Subcommand<MapTool>;
     static const std::vector<Command>& commands();
 
 protected:
@@ -34,9 +23,6 @@ protected:
 private:
     static std::string usage();
 
-    // The subcommand named on the command line, when it exists and fits the options given:
-    // options that belong to another subcommand are refused rather than ignored.
-    const Command* chosenCommand() const;
     bool check();
     bool format();
     bool stats();
@@ -65,6 +51,6 @@ private:
     std::string m_specials = "0,0,0,0";
     unsigned m_overrides = 0;
     std::string m_bombs = "0,0";
-    // The options given, by long name, for checkOptionsFit.
+    // The options given, by long name, for chooseSubcommand.
     std::vector<std::string> m_given;
 };

@@ -1,0 +1,233 @@
+// reversi-tune's command line: the table of methods, their options and the checks of them.
+#include "tools/tune/TuneTool.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "arena/GameRun.hpp"
+#include "arena/PlayerList.hpp"
+
+namespace {
+
+// Bounds on what the command line may ask for, so that a typo cannot plan billions of games.
+constexpr unsigned MaxIterations = 1000000;
+constexpr unsigned MaxPairs = 10000;
+constexpr unsigned MaxConcurrency = 256;
+
+} // namespace
+
+// "spsa", or the names of every method separated by "|".
+std::string TuneTool::commandNames() {
+    std::string names;
+    for (const Command& command : commands()) {
+        names += (names.empty() ? "" : "|") + std::string(command.name);
+    }
+    return names;
+}
+
+const std::vector<TuneTool::Command>& TuneTool::commands() {
+    static const std::vector<Command> table = {
+        {"spsa",
+         {{"spsa --tune NAME[:C[:A]]... (-m MAP | --generate SPEC)... [-t MS | -d N] "
+           "[-n ITERATIONS] [-g PAIRS] [-j N] [-o OUT.params] [--history OUT.csv] "
+           "[--params FILE | --resume]",
+           "tune search parameters by games between two perturbed copies"}},
+         {"tune", "map", "generate", "timelimit", "depthlimit", "iterations", "pairs",
+          "concurrency", "out", "history", "params", "resume", "seed", "ai", "server", "work",
+          "stability"},
+         &TuneTool::spsa},
+    };
+    return table;
+}
+
+// One line per form: the synopsis, broken before an option where it is long (where it has one
+// to break at), and on a line of its own what it does.
+std::string TuneTool::usage() {
+    constexpr std::size_t Width = 90;
+    std::string text = "usage: reversi-tune COMMAND [options]\n";
+    for (const Command& command : commands()) {
+        for (const CommandForm& form : command.forms) {
+            std::string rest = form.synopsis;
+            std::string indent = "  ";
+            while (rest.size() + indent.size() > Width) {
+                const std::size_t cut = rest.rfind(" [", Width - indent.size());
+                if (cut == 0 || cut == std::string::npos) {
+                    break;
+                }
+                text += indent + rest.substr(0, cut) + "\n";
+                rest = rest.substr(cut + 1);
+                indent = "      ";
+            }
+            text += indent + rest + "\n      " + form.what + "\n";
+        }
+    }
+    return text;
+}
+
+// The options of every subcommand, each bound to the field it fills; the repeatable ones
+// collect their values through a slot of their own.
+struct TuneTool::CommandLine {
+    explicit CommandLine(TuneTool& tool);
+    std::vector<OPTA::Argument*> all();
+
+    std::string tuneSlot, mapSlot, generateSlot;
+    OPTA::VariableArgument<std::string> command;
+    OPTA::VariableArgument<std::string> tune, map, generate;
+    OPTA::VariableArgument<std::uint32_t> timelimit;
+    OPTA::VariableArgument<unsigned> depthlimit, iterations, pairs, concurrency;
+    OPTA::VariableArgument<std::string> out, history, params;
+    OPTA::SwitchArgument resume;
+    OPTA::VariableArgument<std::uint32_t> seed;
+    OPTA::VariableArgument<std::string> ai, server, work;
+    OPTA::VariableArgument<double> stability;
+};
+
+TuneTool::CommandLine::CommandLine(TuneTool& tool)
+    : command(tool.m_command, "The method: " + commandNames()),
+      tune(listOption(tuneSlot, tool.m_spsa.tune,
+                      "spsa: a parameter to tune, with its perturbation C and learning rate A "
+                      "(repeatable)",
+                      0, "tune", "NAME[:C[:A]]")),
+      map(listOption(mapSlot, tool.m_spsa.maps, "A map to play on (repeatable)", 'm', "map",
+                     "file")),
+      generate(listOption(generateSlot, tool.m_generateTexts,
+                          "Generated maps to play on, e.g. count=4:players=4:size=12x12 "
+                          "(repeatable)",
+                          0, "generate", "SPEC")),
+      timelimit(tool.m_spsa.timelimit, "Milliseconds per move (default 0: none)", 't', "timelimit"),
+      depthlimit(tool.m_spsa.depthlimit, "Depth limit sent to the players (default 0: none)", 'd',
+                 "depthlimit"),
+      iterations(tool.m_spsa.iterations, "spsa: iterations (default 100)", 'n', "iterations"),
+      pairs(tool.m_spsa.pairs, "spsa: game pairs per iteration, seats swapped (default 2)", 'g',
+            "pairs"),
+      concurrency(tool.m_spsa.concurrency, "Games at a time (default: the number of cores)", 'j',
+                  "concurrency"),
+      out(tool.m_spsa.out, "The tuned params file (default spsa.params)", 'o', "out"),
+      history(tool.m_spsa.history,
+              "spsa: the history CSV (default: the params file's name "
+              "with .csv)",
+              "history"),
+      params(tool.m_spsa.startParams, "Start from the parameters of this file", "params"),
+      resume(tool.m_spsa.resume, "spsa: go on from the iteration the --out file has reached",
+             "resume"),
+      seed(tool.m_seed, "Seed of the perturbations, the players and the generated maps", 's',
+           "seed"),
+      ai(tool.m_spsa.aiCommand,
+         "spsa: the shell command of a player, {host} {port} {seed} replaced, parameters "
+         "appended (default: reversi-ai next to this program)",
+         "ai"),
+      server(tool.m_spsa.serverPath, "The reversi-server program", "server"),
+      work(tool.m_spsa.work, "Folder for generated maps and games (default spsa-work)", "work"),
+      stability(tool.m_stability, "spsa: the schedules' constant A (default iterations / 10)",
+                "stability") {
+    command.valuename("COMMAND");
+    timelimit.valuename("ms");
+    depthlimit.valuename("n");
+    iterations.valuename("n");
+    pairs.valuename("n");
+    concurrency.valuename("n");
+    out.valuename("file");
+    history.valuename("file");
+    params.valuename("file");
+    seed.valuename("n");
+    ai.valuename("command");
+    server.valuename("path");
+    work.valuename("dir");
+    stability.valuename("A");
+}
+
+std::vector<OPTA::Argument*> TuneTool::CommandLine::all() {
+    return {&tune,  &map,         &generate, &timelimit, &depthlimit, &iterations,
+            &pairs, &concurrency, &out,      &history,   &params,     &resume,
+            &seed,  &ai,          &server,   &work,      &stability};
+}
+
+// Every option is declared for every subcommand, so that --help lists them all; the long names
+// of those given are noted for chooseSubcommand.
+bool TuneTool::parseOptions(OPTA::ArgumentParser& parser) {
+    CommandLine line(*this);
+    parser.arguments().add(line.command);
+    for (OPTA::Argument* option : line.all()) {
+        parser.arguments().add(*option);
+    }
+    parser.program_name("reversi-tune");
+    if (!Tool::parseOptions(parser)) {
+        return false;
+    }
+    for (OPTA::Argument* option : line.all()) {
+        if (option->is_set()) {
+            m_given.push_back(option->names().front());
+        }
+    }
+    return true;
+}
+
+bool TuneTool::given(const char* name) const {
+    return std::count(m_given.begin(), m_given.end(), name) > 0;
+}
+
+bool TuneTool::doRun() {
+    const Command* command =
+        chooseSubcommand(commands(), "reversi-tune", m_command, m_given, usage());
+    return command != nullptr && (this->*command->run)();
+}
+
+void TuneTool::checkSpsa(std::vector<std::string>& errors) {
+    if (m_spsa.tune.empty() || (m_spsa.maps.empty() && m_generateTexts.empty())) {
+        errors.push_back("Give at least one --tune and one --map or --generate");
+    }
+    if (m_spsa.iterations == 0 || m_spsa.iterations > MaxIterations || m_spsa.pairs == 0 ||
+        m_spsa.pairs > MaxPairs || m_spsa.concurrency > MaxConcurrency) {
+        errors.push_back("Give 1 ... " + std::to_string(MaxIterations) + " iterations, 1 ... " +
+                         std::to_string(MaxPairs) + " pairs and at most " +
+                         std::to_string(MaxConcurrency) + " games at a time");
+    }
+    if (m_spsa.depthlimit > 255) {
+        errors.push_back("The depth limit travels as one byte: give 0 to 255");
+    }
+    if (given("stability") && !(m_stability >= 0 && m_stability <= MaxIterations)) {
+        errors.push_back("Give --stability from 0 to " + std::to_string(MaxIterations));
+    }
+    if (m_spsa.resume && (given("params") || given("seed"))) {
+        errors.push_back("--resume takes the parameters and the seed from the --out file");
+    }
+    for (const std::string& text : m_generateTexts) {
+        GenerateSpec spec;
+        std::string error;
+        if (parseGenerateSpec(text, spec, error)) {
+            m_spsa.generated.push_back(spec);
+        } else {
+            errors.push_back(error);
+        }
+    }
+}
+
+// Every mistake is reported, each on a line of its own, before the program gives up. Paths are
+// made absolute, since the games run in folders of their own.
+bool TuneTool::spsa() {
+    std::vector<std::string> errors;
+    checkSpsa(errors);
+    for (const std::string& error : errors) {
+        std::cerr << "reversi-tune: " << error << '\n';
+    }
+    if (!errors.empty()) {
+        return false;
+    }
+    if (m_spsa.history.empty()) {
+        m_spsa.history = std::filesystem::path(m_spsa.out).replace_extension(".csv").string();
+    }
+    if (m_spsa.aiCommand.empty()) {
+        m_spsa.aiCommand =
+            shellQuote(siblingProgram("reversi-ai")) + " -s {host} -p {port} --seed {seed}";
+    }
+    m_spsa.serverPath = m_spsa.serverPath.empty()
+                            ? siblingProgram("reversi-server")
+                            : std::filesystem::absolute(m_spsa.serverPath).string();
+    m_spsa.concurrency = m_spsa.concurrency > 0 ? m_spsa.concurrency
+                                                : std::max(1u, std::thread::hardware_concurrency());
+    m_spsa.stability = given("stability") ? std::optional<double>(m_stability) : std::nullopt;
+    m_spsa.seed = given("seed") ? std::optional<std::uint32_t>(m_seed) : std::nullopt;
+    return runSpsa(m_spsa);
+}

@@ -1,0 +1,40 @@
+// reversi-tune: tunes the parameters of reversi-ai, with the method as its first word; the
+// methods are listed in one table, TuneTool::commands.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Subcommands.hpp"
+#include "common/Tool.hpp"
+#include "tools/tune/SpsaRun.hpp"
+
+class TuneTool : public Tool {
+public:
+    using CommandForm = ::CommandForm;
+    using Command = Subcommand<TuneTool>;
+    static const std::vector<Command>& commands();
+
+protected:
+    bool parseOptions(OPTA::ArgumentParser& parser) override;
+    bool doRun() override;
+
+private:
+    struct CommandLine;
+    static std::string usage();
+    static std::string commandNames();
+
+    bool given(const char* name) const;
+    bool spsa();
+    // The checks of spsa's options; each mistake adds its message to `errors`.
+    void checkSpsa(std::vector<std::string>& errors);
+
+    std::string m_command;
+    SpsaOptions m_spsa;
+    std::vector<std::string> m_generateTexts;
+    double m_stability = 0;
+    std::uint32_t m_seed = 0;
+    // The options given, by long name, for chooseSubcommand.
+    std::vector<std::string> m_given;
+};
