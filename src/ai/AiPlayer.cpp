@@ -162,6 +162,11 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
         m_moveTime, "Milliseconds per move when the server sets no limit", "movetime");
     movetime.valuename("ms");
     movetime.check_typed(checkMoveTime);
+    OPTA::VariableArgument<unsigned> nodes(
+        m_nodeLimit,
+        "Stop each search after about this many nodes (mcts: iterations) as well; 0 for none",
+        "nodes");
+    nodes.valuename("n");
     OPTA::VariableArgument<std::uint32_t> seed(m_seed, "Seed for the order of equal moves", "seed");
     seed.valuename("number");
     OPTA::VariableArgument<std::string> analyse(
@@ -189,8 +194,15 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::SwitchArgument listParams(
         m_listParams, "Print every search parameter with its default, range and meaning",
         "list-params");
-    parser.arguments().add(search).add(hash).add(movetime).add(seed).add(analyse).add(record).add(
-        moves);
+    parser.arguments()
+        .add(search)
+        .add(hash)
+        .add(movetime)
+        .add(nodes)
+        .add(seed)
+        .add(analyse)
+        .add(record)
+        .add(moves);
     parser.arguments().add(param).add(paramsFile).add(listParams);
     if (!Client::parseOptions(parser)) {
         return false;
@@ -266,7 +278,7 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
 // the transposition table.
 void AiPlayer::prepareSearch(const SearchBoard& board) {
     if (usesTree()) {
-        m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), MctsParams{}, m_params);
+        m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), m_params);
         m_mcts->setSeed(m_random());
         return;
     }
@@ -285,8 +297,8 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
     if (m_searcher == nullptr && m_mcts == nullptr) {
         prepareSearch(board);
     }
-    const SearchLimits limits =
-        moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params);
+    SearchLimits limits = moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params);
+    limits.nodes = m_nodeLimit;
     PlyMove best;
     std::string text;
     if (m_mcts != nullptr) {
@@ -362,8 +374,10 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         return true;
     }
     const auto start = SearchClock::now();
+    SearchLimits limits = moveLimits(start, m_moveTime, 0, m_params);
+    limits.nodes = m_nodeLimit;
     if (m_mcts != nullptr) {
-        const MctsInfo info = m_mcts->search(board, moveLimits(start, m_moveTime, 0, m_params));
+        const MctsInfo info = m_mcts->search(board, limits);
         if (info.best.move.isValid()) {
             std::cout << treeSummary(board, info, milliseconds(SearchClock::now() - start))
                       << std::endl;
@@ -375,8 +389,7 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         std::cout << "best " << moveText(board, info.best, board.players() > 2) << ' '
                   << summary(board, info, milliseconds(SearchClock::now() - start)) << std::endl;
     };
-    const SearchInfo info =
-        m_searcher->search(board, moveLimits(start, m_moveTime, 0, m_params), report);
+    const SearchInfo info = m_searcher->search(board, limits, report);
     return printBest(board, info.best,
                      "score " + std::to_string(info.score) + " depth " +
                          std::to_string(info.depth));

@@ -46,6 +46,8 @@ private:
     bool m_listParams = false;
     unsigned m_hashMb;
     unsigned m_moveTime;
+    // --nodes: a node (iteration) limit of every search besides the clock, 0 for none.
+    unsigned m_nodeLimit = 0;
     std::uint32_t m_seed = 0;
     std::string m_analyseMap;
     std::string m_recordFile;

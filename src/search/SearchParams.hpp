@@ -99,6 +99,28 @@ struct SearchParams {
     // as this many plies less.
     int ttAgeWeight = 8;
 
+    // --- Tree search (--search mcts); a result is a number in [0, 1] per player ----------------
+
+    // Weight of the exploration term of UCT, sqrt(ln n_parent / n_child).
+    double mctsExploration = 0.2;
+    // Weight of progressive history: the average result of a move (square) for its player over
+    // all simulations that contained it, fading as the child is visited and found poor.
+    double mctsHistoryWeight = 1.0;
+    // A playout move is drawn at random with this chance; otherwise the best by captures and
+    // square value of mctsPlayoutSample random candidates is played.
+    double mctsPlayoutEpsilon = 0.15;
+    int mctsPlayoutSample = 4;
+    // A playout stops after this many moves and the position is scored by the evaluation.
+    int mctsPlayoutMoves = 8;
+    // The evaluation's score (a player against its strongest opponent) that gives a result of
+    // about 0.73 (the logistic function of 1).
+    double mctsEvaluationScale = 80.0;
+    // Share of the stone count in the result of a finished game; the rest is the rank, so that
+    // rank always counts before stones.
+    double mctsStoneShare = 0.1;
+    // An old tree is searched this many moves deep for the position of a new request.
+    int mctsReuseDepth = 10;
+
     // --- Time ------------------------------------------------------------------------------
 
     // The search gets the limit minus this fraction minus this many milliseconds: the margin
