@@ -145,13 +145,14 @@ std::string mapText(const Map& map) {
 } // namespace
 
 AiPlayer::AiPlayer()
-    : Client(AiGroupID), m_strategyName(SearchParams::DefaultBestReply ? "brs" : "paranoid"),
-      m_hashMb(SearchParams::DefaultHashMb), m_moveTime(SearchParams::DefaultMoveTimeMs) {}
+    : Client(AiGroupID), m_hashMb(SearchParams::DefaultHashMb),
+      m_moveTime(SearchParams::DefaultMoveTimeMs) {}
 
 bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> search(
         m_strategyName,
-        "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number)",
+        "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number); "
+        "default by the map's players and size",
         "search");
     search.valuename("paranoid|brs|mcts");
     search.check_typed(checkStrategy);
@@ -221,14 +222,14 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
 }
 
 // The table is filled with zeros before connecting: once the game is set up the server's clock
-// may already run. Parsing alone (--help, a wrong option) allocates nothing; --list-params
-// only prints.
+// may already run. Only --search mcts needs none. Parsing alone (--help, a wrong option)
+// allocates nothing; --list-params only prints.
 bool AiPlayer::doRun() {
     if (m_listParams) {
         std::cout << paramListing();
         return true;
     }
-    if (!usesTree()) {
+    if (m_strategyName != "mcts") {
         m_table = std::make_unique<TranspositionTable>(m_hashMb, m_params.ttAgeWeight);
     }
     return m_analyseMap.empty() ? Client::doRun() : analyse();
@@ -274,17 +275,23 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
     return *m_board;
 }
 
+std::string AiPlayer::searchFor(const SearchBoard& board) const {
+    return m_strategyName.empty() ? defaultSearch(board.players(), board.nonHoles())
+                                  : m_strategyName;
+}
+
 // One search per game: the tree search, whose nodes take the --hash memory, or alpha-beta with
 // the transposition table.
 void AiPlayer::prepareSearch(const SearchBoard& board) {
-    if (usesTree()) {
+    const std::string search = searchFor(board);
+    if (search == "mcts") {
         m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), m_params);
         m_mcts->setSeed(m_random());
         return;
     }
     m_searcher = std::make_unique<Searcher>(board, m_table.get(), m_params);
-    m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
-                                                         : MultiPlayerSearch::BEST_REPLY);
+    m_searcher->setStrategy(search == "paranoid" ? MultiPlayerSearch::PARANOID
+                                                 : MultiPlayerSearch::BEST_REPLY);
     m_searcher->setSeed(m_random());
 }
 

@@ -34,8 +34,9 @@ struct SearchParams {
     static constexpr int OrderTTMove = 1 << 30;
     static constexpr int OrderKiller1 = 1 << 28;
     static constexpr int OrderKiller2 = (1 << 28) - 1;
-    // Program defaults of reversi-ai's options: best-reply search with three or more players,
-    // the time per move when the server sends no limit, the table size in MiB.
+    // Defaults: best-reply search as the alpha-beta searcher's way with three or more players
+    // (reversi-ai chooses by the map, see defaultSearch), and of reversi-ai's options the time
+    // per move when the server sends no limit and the table size in MiB.
     static constexpr bool DefaultBestReply = true;
     static constexpr unsigned DefaultMoveTimeMs = 1000;
     static constexpr unsigned DefaultHashMb = 64;
@@ -148,6 +149,10 @@ struct ParamInfo {
     double max;
     const char* meaning;
 };
+
+// The search reversi-ai plays when --search is not given, "brs", "paranoid" or "mcts", by the
+// number of players and the playable squares of the map, as measured in docs/ai.md.
+const char* defaultSearch(unsigned players, unsigned squares);
 
 // Every tunable parameter, in the order of the struct.
 std::span<const ParamInfo> paramTable();
