@@ -276,15 +276,8 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
 }
 
 std::string AiPlayer::searchFor(const SearchBoard& board) const {
-    if (!m_strategyName.empty()) {
-        return m_strategyName;
-    }
-    bool swapSquares = false;
-    for (unsigned i = 0; i < board.size(); ++i) {
-        const Square s = board.square(static_cast<index_t>(i));
-        swapSquares = swapSquares || s == Square::CHOICE || s == Square::INVERSION;
-    }
-    return defaultSearch(board.players(), board.nonHoles(), swapSquares);
+    return m_strategyName.empty() ? defaultSearch(board.players(), board.nonHoles())
+                                  : m_strategyName;
 }
 
 // One search per game: the tree search, whose nodes take the --hash memory, or alpha-beta with
