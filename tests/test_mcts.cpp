@@ -89,7 +89,8 @@ TEST(Mcts, KeepsTheDepthLimit) {
 }
 
 // After the move played and the reply, the next search starts from the subtree of that
-// position with its visits; a position the tree does not hold starts a new tree. A full
+// position with its visits, unless mctsReuseDepth looks only one move deep; a position the
+// tree does not hold starts a new tree. A full
 // pool stops the tree from growing but not the search.
 TEST(Mcts, ReusesTheSubtreeAndKeepsTheNodeCap) {
     const auto map = mapFromFile("holes4p.map");
@@ -103,6 +104,15 @@ TEST(Mcts, ReusesTheSubtreeAndKeepsTheNodeCap) {
     const MctsInfo next = mcts.search(board, iterations(1));
     EXPECT_GT(next.reusedVisits, 0u);
     EXPECT_LT(next.nodes, first.nodes);
+
+    SearchParams shallow;
+    shallow.mctsReuseDepth = 1;
+    SearchBoard again(*map);
+    Mcts once(again, 200'000, shallow);
+    once.search(again, iterations(4000));
+    again.makeMove(first.pv[0].move);
+    again.makeMove(first.pv[1].move);
+    EXPECT_EQ(once.search(again, iterations(1)).reusedVisits, 0u);
 
     SearchBoard other(*map);
     std::vector<SearchMove> moves;

@@ -145,13 +145,14 @@ std::string mapText(const Map& map) {
 } // namespace
 
 AiPlayer::AiPlayer()
-    : Client(AiGroupID), m_strategyName(SearchParams::DefaultBestReply ? "brs" : "paranoid"),
-      m_hashMb(SearchParams::DefaultHashMb), m_moveTime(SearchParams::DefaultMoveTimeMs) {}
+    : Client(AiGroupID), m_hashMb(SearchParams::DefaultHashMb),
+      m_moveTime(SearchParams::DefaultMoveTimeMs) {}
 
 bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> search(
         m_strategyName,
-        "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number)",
+        "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number); "
+        "default by the map's players and size",
         "search");
     search.valuename("paranoid|brs|mcts");
     search.check_typed(checkStrategy);
@@ -162,6 +163,11 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
         m_moveTime, "Milliseconds per move when the server sets no limit", "movetime");
     movetime.valuename("ms");
     movetime.check_typed(checkMoveTime);
+    OPTA::VariableArgument<unsigned> nodes(
+        m_nodeLimit,
+        "Stop each search after about this many nodes (mcts: iterations) as well; 0 for none",
+        "nodes");
+    nodes.valuename("n");
     OPTA::VariableArgument<std::uint32_t> seed(m_seed, "Seed for the order of equal moves", "seed");
     seed.valuename("number");
     OPTA::VariableArgument<std::string> analyse(
@@ -189,8 +195,15 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::SwitchArgument listParams(
         m_listParams, "Print every search parameter with its default, range and meaning",
         "list-params");
-    parser.arguments().add(search).add(hash).add(movetime).add(seed).add(analyse).add(record).add(
-        moves);
+    parser.arguments()
+        .add(search)
+        .add(hash)
+        .add(movetime)
+        .add(nodes)
+        .add(seed)
+        .add(analyse)
+        .add(record)
+        .add(moves);
     parser.arguments().add(param).add(paramsFile).add(listParams);
     if (!Client::parseOptions(parser)) {
         return false;
@@ -209,14 +222,14 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
 }
 
 // The table is filled with zeros before connecting: once the game is set up the server's clock
-// may already run. Parsing alone (--help, a wrong option) allocates nothing; --list-params
-// only prints.
+// may already run. Only --search mcts needs none. Parsing alone (--help, a wrong option)
+// allocates nothing; --list-params only prints.
 bool AiPlayer::doRun() {
     if (m_listParams) {
         std::cout << paramListing();
         return true;
     }
-    if (!usesTree()) {
+    if (m_strategyName != "mcts") {
         m_table = std::make_unique<TranspositionTable>(m_hashMb, m_params.ttAgeWeight);
     }
     return m_analyseMap.empty() ? Client::doRun() : analyse();
@@ -262,17 +275,23 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
     return *m_board;
 }
 
+std::string AiPlayer::searchFor(const SearchBoard& board) const {
+    return m_strategyName.empty() ? defaultSearch(board.players(), board.nonHoles())
+                                  : m_strategyName;
+}
+
 // One search per game: the tree search, whose nodes take the --hash memory, or alpha-beta with
 // the transposition table.
 void AiPlayer::prepareSearch(const SearchBoard& board) {
-    if (usesTree()) {
-        m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), MctsParams{}, m_params);
+    const std::string search = searchFor(board);
+    if (search == "mcts") {
+        m_mcts = std::make_unique<Mcts>(board, Mcts::nodesFor(m_hashMb), m_params);
         m_mcts->setSeed(m_random());
         return;
     }
     m_searcher = std::make_unique<Searcher>(board, m_table.get(), m_params);
-    m_searcher->setStrategy(m_strategyName == "paranoid" ? MultiPlayerSearch::PARANOID
-                                                         : MultiPlayerSearch::BEST_REPLY);
+    m_searcher->setStrategy(search == "paranoid" ? MultiPlayerSearch::PARANOID
+                                                 : MultiPlayerSearch::BEST_REPLY);
     m_searcher->setSeed(m_random());
 }
 
@@ -285,8 +304,8 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
     if (m_searcher == nullptr && m_mcts == nullptr) {
         prepareSearch(board);
     }
-    const SearchLimits limits =
-        moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params);
+    SearchLimits limits = moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params);
+    limits.nodes = m_nodeLimit;
     PlyMove best;
     std::string text;
     if (m_mcts != nullptr) {
@@ -362,8 +381,10 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         return true;
     }
     const auto start = SearchClock::now();
+    SearchLimits limits = moveLimits(start, m_moveTime, 0, m_params);
+    limits.nodes = m_nodeLimit;
     if (m_mcts != nullptr) {
-        const MctsInfo info = m_mcts->search(board, moveLimits(start, m_moveTime, 0, m_params));
+        const MctsInfo info = m_mcts->search(board, limits);
         if (info.best.move.isValid()) {
             std::cout << treeSummary(board, info, milliseconds(SearchClock::now() - start))
                       << std::endl;
@@ -375,8 +396,7 @@ bool AiPlayer::analysePosition(SearchBoard& board) {
         std::cout << "best " << moveText(board, info.best, board.players() > 2) << ' '
                   << summary(board, info, milliseconds(SearchClock::now() - start)) << std::endl;
     };
-    const SearchInfo info =
-        m_searcher->search(board, moveLimits(start, m_moveTime, 0, m_params), report);
+    const SearchInfo info = m_searcher->search(board, limits, report);
     return printBest(board, info.best,
                      "score " + std::to_string(info.score) + " depth " +
                          std::to_string(info.depth));

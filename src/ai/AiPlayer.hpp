@@ -30,9 +30,9 @@ protected:
     void playerDisqualified(Player player) override;
 
 private:
-    // The searcher for a map, with the options applied.
-    // Whether the tree search plays (--search mcts); it needs no transposition table.
-    bool usesTree() const { return m_strategyName == "mcts"; }
+    // The search of the options for a map: the one of --search, else the default for the
+    // map's players and size; the searcher or tree search is made with the options applied.
+    std::string searchFor(const SearchBoard& board) const;
     void prepareSearch(const SearchBoard& board);
     // The search board of the game's position: the one that followed the game, or a new one
     // when it no longer agrees with the game (the server forced the bomb phase, say).
@@ -40,12 +40,15 @@ private:
     bool analyse();
     bool analysePosition(SearchBoard& board);
 
-    std::string m_strategyName = "brs";
+    // --search, or empty for the default per map.
+    std::string m_strategyName;
     // What the searcher plays by: the defaults with --params and --param applied in order.
     SearchParams m_params;
     bool m_listParams = false;
     unsigned m_hashMb;
     unsigned m_moveTime;
+    // --nodes: a node (iteration) limit of every search besides the clock, 0 for none.
+    unsigned m_nodeLimit = 0;
     std::uint32_t m_seed = 0;
     std::string m_analyseMap;
     std::string m_recordFile;

@@ -22,9 +22,8 @@ float Mcts::Node::mean(Player p) const {
     return visits == 0 ? 0.0f : sum[static_cast<unsigned>(p) - 1] / static_cast<float>(visits);
 }
 
-Mcts::Mcts(const SearchBoard& board, std::size_t maxNodes, const MctsParams& params,
-           const SearchParams& searchParams)
-    : m_params(params), m_eval(board, searchParams),
+Mcts::Mcts(const SearchBoard& board, std::size_t maxNodes, const SearchParams& params)
+    : m_params(params), m_eval(board, params),
       m_maxNodes(std::max<std::size_t>(maxNodes, board.maxMoves() + 1u)), m_squares(board.size()),
       m_historySum(9 * std::size_t{board.size()}, 0.0f),
       m_historyCount(9 * std::size_t{board.size()}, 0.0f), m_moves(board.maxMoves()) {
@@ -79,7 +78,7 @@ void Mcts::prepareRoot(const SearchBoard& board) {
     }
 }
 
-// Looks for the position among the visited nodes down to MctsParams::reuseDepth moves and
+// Looks for the position among the visited nodes down to SearchParams::mctsReuseDepth moves and
 // keeps its subtree.
 bool Mcts::reuseSubtree(std::uint64_t hash) {
     std::vector<std::pair<std::uint32_t, unsigned>> queue{{0u, 0u}};
@@ -90,7 +89,7 @@ bool Mcts::reuseSubtree(std::uint64_t hash) {
             keepSubtree(index);
             return true;
         }
-        if (depth >= m_params.reuseDepth || n.firstChild == NoChild) {
+        if (depth >= static_cast<unsigned>(m_params.mctsReuseDepth) || n.firstChild == NoChild) {
             continue;
         }
         for (std::uint32_t c = n.firstChild; c < n.firstChild + n.children; ++c) {
@@ -214,8 +213,8 @@ std::uint32_t Mcts::select(const Node& parent, Player p) {
         if (child.visits != 0) {
             const double visits = child.visits;
             const double v = child.mean(p);
-            score = v + m_params.exploration * std::sqrt(logVisits / visits) +
-                    m_params.historyWeight * history / (visits * (1.0 - v) + 1.0);
+            score = v + m_params.mctsExploration * std::sqrt(logVisits / visits) +
+                    m_params.mctsHistoryWeight * history / (visits * (1.0 - v) + 1.0);
         }
         if (score > best) {
             best = score;
@@ -225,43 +224,91 @@ std::uint32_t Mcts::select(const Node& parent, Player p) {
     return bestIndex;
 }
 
-// Plays up to MctsParams::playoutMoves guided moves, never beyond the depth limit, and scores
-// the end: exactly when the game is over, by the evaluation otherwise.
+// Plays up to SearchParams::mctsPlayoutMoves guided moves, never beyond the depth limit, and
+// scores the end: exactly when the game is over, by the evaluation otherwise.
 Mcts::Result Mcts::simulate(SearchBoard& board, unsigned depth) {
-    for (unsigned k = 0; k < m_params.playoutMoves && depth + k < m_limitDepth; ++k) {
-        if (board.isFinal()) {
-            break;
-        }
-        const unsigned count = board.generateMoves(m_moves.data());
-        if (count == 0) {
-            break;
-        }
+    for (unsigned k = 0; k < static_cast<unsigned>(m_params.mctsPlayoutMoves) &&
+                         depth + k < m_limitDepth && !board.isFinal();
+         ++k) {
         const Player p = board.toMove();
-        const SearchMove move = playoutMove(board, count);
+        const SearchMove move = playoutMove(board);
+        if (!move.isValid()) {
+            break;
+        }
         board.makeMove(move);
         m_played.push_back({move, p});
     }
     return board.isFinal() ? finalResult(board) : evaluatedResult(board);
 }
 
-// Epsilon-greedy: a random move, or the best by captureGain of a few random candidates.
-SearchMove Mcts::playoutMove(SearchBoard& board, unsigned count) {
-    std::uniform_int_distribution<unsigned> pick(0, count - 1);
-    if (count == 1 ||
-        std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < m_params.playoutEpsilon) {
-        return m_moves[pick(m_random)];
+// A placement on the free squares next to stones, tried in a random order: far cheaper than
+// generating every move (override moves included) on a large map. Only when none of them is
+// legal (the bomb phase, override moves only) are all moves generated and drawn from.
+SearchMove Mcts::playoutMove(SearchBoard& board) {
+    if (board.phase() == GamePhase::BUILD) {
+        m_squaresNear.clear();
+        board.forEachFreeNearOccupied([this](index_t i) { m_squaresNear.push_back(i); });
+        const Player p = board.toMove();
+        std::size_t tried = 0;
+        const SearchMove placed = chooseGreedily(board, [&](SearchMove& move) {
+            for (const std::size_t n = m_squaresNear.size(); tried < n;) {
+                std::swap(m_squaresNear[tried], m_squaresNear[tried + draw(n - tried)]);
+                move = placementAt(board, m_squaresNear[tried++]);
+                if (board.isLegal(p, move)) {
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (placed.isValid()) {
+            return placed;
+        }
     }
-    SearchMove best = m_moves[pick(m_random)];
-    int bestGain = captureGain(board, best);
-    for (unsigned s = 1; s < m_params.playoutSample; ++s) {
-        const SearchMove move = m_moves[pick(m_random)];
-        const int gain = captureGain(board, move);
-        if (gain > bestGain) {
-            bestGain = gain;
+    const unsigned count = board.generateMoves(m_moves.data());
+    if (count == 0) {
+        return {};
+    }
+    return chooseGreedily(board, [&](SearchMove& move) {
+        move = m_moves[draw(count)];
+        return true;
+    });
+}
+
+// Epsilon-greedy over the moves `next` yields: the first with chance mctsPlayoutEpsilon, else
+// the best by captureGain of the first mctsPlayoutSample; no move when it yields none.
+template <typename Next>
+SearchMove Mcts::chooseGreedily(SearchBoard& board, Next&& next) {
+    const bool random =
+        std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < m_params.mctsPlayoutEpsilon;
+    const unsigned wanted = random ? 1u : static_cast<unsigned>(m_params.mctsPlayoutSample);
+    SearchMove best;
+    int bestGain = 0;
+    SearchMove move;
+    for (unsigned found = 0; found < wanted && next(move); ++found) {
+        const int gain = wanted == 1 ? 0 : captureGain(board, move);
+        if (found == 0 || gain > bestGain) {
             best = move;
+            bestGain = gain;
         }
     }
     return best;
+}
+
+// The placement on square i with a choice the square accepts: a player drawn at random on a
+// choice square, the bomb or the override stone on a bonus square.
+SearchMove Mcts::placementAt(const SearchBoard& board, index_t i) {
+    MoveChoice choice = MoveChoice::NONE;
+    if (board.square(i) == Square::CHOICE) {
+        choice = static_cast<MoveChoice>(1 + draw(board.players()));
+    } else if (board.square(i) == Square::BONUS) {
+        choice = draw(2) == 0 ? MoveChoice::BOMB : MoveChoice::OVERRIDE;
+    }
+    return SearchMove{i, choice, false};
+}
+
+// A number in [0, n) (n > 0).
+std::size_t Mcts::draw(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random);
 }
 
 // The stones the move wins for the player on turn against the average opponent, in
@@ -281,8 +328,8 @@ int Mcts::captureGain(SearchBoard& board, SearchMove move) {
     board.makeMove(move);
     const int gain = balance() - before;
     board.unmakeMove();
-    return gain * m_eval.params().stonePoints / static_cast<int>(board.players() - 1) +
-           m_eval.squareValue(move.index) - (override ? m_eval.params().overrideValue : 0);
+    return gain * m_params.stonePoints / static_cast<int>(board.players() - 1) +
+           m_eval.squareValue(move.index) - (override ? m_params.overrideValue : 0);
 }
 
 // Each player's result of a finished game: the rank among the players still in the game
@@ -312,8 +359,8 @@ Mcts::Result Mcts::finalResult(const SearchBoard& board) const {
         }
         const double rank = valid > 1 ? below / (valid - 1) : 1.0;
         const double share = total > 0 ? static_cast<double>(own) / total : 0.0;
-        result[p - 1] =
-            static_cast<float>((1.0 - m_params.stoneShare) * rank + m_params.stoneShare * share);
+        result[p - 1] = static_cast<float>((1.0 - m_params.mctsStoneShare) * rank +
+                                           m_params.mctsStoneShare * share);
     }
     return result;
 }
@@ -323,7 +370,7 @@ Mcts::Result Mcts::evaluatedResult(const SearchBoard& board) const {
     Result result{};
     for (unsigned p = 1; p <= board.players(); ++p) {
         if (!board.isDisqualified(playerAt(p))) {
-            const double score = m_eval.evaluate(board, playerAt(p)) / m_params.evaluationScale;
+            const double score = m_eval.evaluate(board, playerAt(p)) / m_params.mctsEvaluationScale;
             result[p - 1] = static_cast<float>(1.0 / (1.0 + std::exp(-score)));
         }
     }
@@ -354,7 +401,7 @@ void Mcts::backup(const Result& result) {
 // p first place alone, or when every child is solved (p takes the best of them).
 void Mcts::trySolve(std::uint32_t node, Player p) {
     Node& n = m_nodes[node];
-    const float win = static_cast<float>(1.0 - m_params.stoneShare) - 1e-4f;
+    const float win = static_cast<float>(1.0 - m_params.mctsStoneShare) - 1e-4f;
     std::uint32_t best = NoChild;
     bool all = true;
     for (std::uint32_t c = n.firstChild; c < n.firstChild + n.children; ++c) {

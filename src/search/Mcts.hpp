@@ -13,29 +13,6 @@
 #include "search/SearchBoard.hpp"
 #include "search/Searcher.hpp"
 
-// The numbers that shape the tree search. A result is a number in [0, 1] per player.
-struct MctsParams {
-    // Weight of the exploration term of UCT, sqrt(ln n_parent / n_child).
-    double exploration = 0.2;
-    // Weight of progressive history: the average result of a move (square) for its player over
-    // all simulations that contained it, fading as the child is visited and found poor.
-    double historyWeight = 1.0;
-    // A playout move is drawn at random with this chance; otherwise the best by captures and
-    // square value of PlayoutSample random candidates is played.
-    double playoutEpsilon = 0.15;
-    unsigned playoutSample = 4;
-    // A playout stops after this many moves and the position is scored by the evaluation.
-    unsigned playoutMoves = 8;
-    // The evaluation's score (root player against its strongest opponent) that gives a result
-    // of about 0.73 (the logistic function of 1).
-    double evaluationScale = 80.0;
-    // Share of the stone count in the result of a finished game; the rest is the rank, so that
-    // rank always counts before stones.
-    double stoneShare = 0.1;
-    // An old tree is searched this many moves deep for the position of a new request.
-    unsigned reuseDepth = 10;
-};
-
 // What a tree search found: the move to play (the most visited at the root, or a proven one),
 // its share of the root's visits, the root player's mean result, and the size of the work.
 struct MctsInfo {
@@ -58,8 +35,8 @@ struct MctsInfo {
 class Mcts {
 public:
     // `board` gives the map; the tree holds at most `maxNodes` nodes.
-    Mcts(const SearchBoard& board, std::size_t maxNodes, const MctsParams& params = {},
-         const SearchParams& searchParams = {});
+    // Its numbers are the mcts* members of `params`; the evaluation reads the others.
+    Mcts(const SearchBoard& board, std::size_t maxNodes, const SearchParams& params = {});
 
     void setSeed(std::uint32_t seed) { m_random.seed(seed); }
     void setClock(SearchNow now) { m_now = std::move(now); }
@@ -98,7 +75,11 @@ private:
     bool expand(std::uint32_t node, const SearchBoard& board);
     std::uint32_t select(const Node& parent, Player p);
     Result simulate(SearchBoard& board, unsigned depth);
-    SearchMove playoutMove(SearchBoard& board, unsigned count);
+    SearchMove playoutMove(SearchBoard& board);
+    template <typename Next>
+    SearchMove chooseGreedily(SearchBoard& board, Next&& next);
+    SearchMove placementAt(const SearchBoard& board, index_t i);
+    std::size_t draw(std::size_t n);
     int captureGain(SearchBoard& board, SearchMove move);
     Result finalResult(const SearchBoard& board) const;
     Result evaluatedResult(const SearchBoard& board) const;
@@ -107,7 +88,7 @@ private:
     float historyOf(Player p, index_t square) const;
     void fillInfo(MctsInfo& info, Player root) const;
 
-    MctsParams m_params;
+    SearchParams m_params;
     Evaluator m_eval;
     std::size_t m_maxNodes;
     std::size_t m_squares;
@@ -123,6 +104,8 @@ private:
     std::vector<std::uint32_t> m_path;
     std::vector<PlyMove> m_played;
     std::vector<SearchMove> m_moves;
+    // The free squares next to stones, where a playout looks for placements.
+    std::vector<index_t> m_squaresNear;
     // The undo depth of the board at the root, the depth limit and the deepest node reached.
     unsigned m_undoBase = 0;
     unsigned m_limitDepth = 0;

@@ -11,6 +11,9 @@ namespace {
 
 using P = SearchParams;
 
+// From this many playable squares on, a map counts as large for the choice of the search.
+constexpr unsigned LargeMapSquares = 1000;
+
 // Builds an entry of an integer or a real parameter.
 constexpr ParamInfo integer(const char* name, int P::*member, double min, double max,
                             const char* meaning) {
@@ -66,6 +69,21 @@ constexpr std::array Table{
             "bomb throws searched below the first ply"),
     integer("ttAgeWeight", &P::ttAgeWeight, 0, 255,
             "transposition table: plies of worth lost per search of age"),
+    real("mctsExploration", &P::mctsExploration, 0, 10, "tree search: weight of UCT exploration"),
+    real("mctsHistoryWeight", &P::mctsHistoryWeight, 0, 100,
+         "tree search: weight of progressive history"),
+    real("mctsPlayoutEpsilon", &P::mctsPlayoutEpsilon, 0, 1,
+         "tree search: chance of a random playout move"),
+    integer("mctsPlayoutSample", &P::mctsPlayoutSample, 1, 64,
+            "tree search: candidates compared for a greedy playout move"),
+    integer("mctsPlayoutMoves", &P::mctsPlayoutMoves, 0, 10000,
+            "tree search: playout moves before the evaluation scores"),
+    real("mctsEvaluationScale", &P::mctsEvaluationScale, 1, 100000,
+         "tree search: evaluation score that gives a result of 0.73"),
+    real("mctsStoneShare", &P::mctsStoneShare, 0, 0.5,
+         "tree search: share of the stones in a finished game's result"),
+    integer("mctsReuseDepth", &P::mctsReuseDepth, 0, 64,
+            "tree search: moves deep an old tree is searched for the new position"),
     real("timeMarginFraction", &P::timeMarginFraction, 0, 0.9, "share of the time limit kept back"),
     integer("timeMarginMs", &P::timeMarginMs, 0, 10000, "milliseconds kept back"),
     real("newIterationFraction", &P::newIterationFraction, 0.01, 1,
@@ -97,6 +115,13 @@ std::string numberText(double v) {
 }
 
 } // namespace
+
+// Best-reply search led on every map of up to 400 squares; on a 50 x 50 map with four players,
+// where the alpha-beta search reaches only 3-4 moves and most moves of a turn are alike,
+// paranoid search did better (docs/ai.md has the tables).
+const char* defaultSearch(unsigned players, unsigned squares) {
+    return players >= 3 && squares > LargeMapSquares ? "paranoid" : "brs";
+}
 
 std::span<const ParamInfo> paramTable() {
     return Table;

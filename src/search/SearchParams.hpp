@@ -34,8 +34,9 @@ struct SearchParams {
     static constexpr int OrderTTMove = 1 << 30;
     static constexpr int OrderKiller1 = 1 << 28;
     static constexpr int OrderKiller2 = (1 << 28) - 1;
-    // Program defaults of reversi-ai's options: best-reply search with three or more players,
-    // the time per move when the server sends no limit, the table size in MiB.
+    // Defaults: best-reply search as the alpha-beta searcher's way with three or more players
+    // (reversi-ai chooses by the map, see defaultSearch), and of reversi-ai's options the time
+    // per move when the server sends no limit and the table size in MiB.
     static constexpr bool DefaultBestReply = true;
     static constexpr unsigned DefaultMoveTimeMs = 1000;
     static constexpr unsigned DefaultHashMb = 64;
@@ -99,6 +100,28 @@ struct SearchParams {
     // as this many plies less.
     int ttAgeWeight = 8;
 
+    // --- Tree search (--search mcts); a result is a number in [0, 1] per player ----------------
+
+    // Weight of the exploration term of UCT, sqrt(ln n_parent / n_child).
+    double mctsExploration = 0.2;
+    // Weight of progressive history: the average result of a move (square) for its player over
+    // all simulations that contained it, fading as the child is visited and found poor.
+    double mctsHistoryWeight = 1.0;
+    // A playout move is drawn at random with this chance; otherwise the best by captures and
+    // square value of mctsPlayoutSample random candidates is played.
+    double mctsPlayoutEpsilon = 0.15;
+    int mctsPlayoutSample = 4;
+    // A playout stops after this many moves and the position is scored by the evaluation.
+    int mctsPlayoutMoves = 8;
+    // The evaluation's score (a player against its strongest opponent) that gives a result of
+    // about 0.73 (the logistic function of 1).
+    double mctsEvaluationScale = 80.0;
+    // Share of the stone count in the result of a finished game; the rest is the rank, so that
+    // rank always counts before stones.
+    double mctsStoneShare = 0.1;
+    // An old tree is searched this many moves deep for the position of a new request.
+    int mctsReuseDepth = 10;
+
     // --- Time ------------------------------------------------------------------------------
 
     // The search gets the limit minus this fraction minus this many milliseconds: the margin
@@ -126,6 +149,10 @@ struct ParamInfo {
     double max;
     const char* meaning;
 };
+
+// The search reversi-ai plays when --search is not given, "brs", "paranoid" or "mcts", by the
+// number of players and the playable squares of the map, as measured in docs/ai.md.
+const char* defaultSearch(unsigned players, unsigned squares);
 
 // Every tunable parameter, in the order of the struct.
 std::span<const ParamInfo> paramTable();

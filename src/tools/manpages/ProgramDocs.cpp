@@ -68,8 +68,9 @@ const std::vector<ProgramDoc> Programs{
      "searching computer player for networked Reversi",
      {"A client that answers each move request with the best move an iterative-deepening "
       "alpha-beta search finds in the time granted; with three or more players it uses "
-      "best-reply or paranoid search. One log line per move tells depth, nodes, speed, score "
-      "and principal variation.",
+      "best-reply or paranoid search, chosen by the map's players and size unless --search "
+      "names one, or with --search mcts a Monte-Carlo tree search. One log line per move tells "
+      "depth, nodes, speed, score and principal variation.",
       "With --analyse it plays no game: it searches the start of a map, or a position of a "
       "game record, and prints the result.",
       "Every number of the search and its evaluation is a parameter: --list-params prints "
