@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "search/PatternWeights.hpp"
 
 struct SearchParams {
     // --- Fixed: scores and limits ----------------------------------------------------------
@@ -81,6 +84,12 @@ struct SearchParams {
     // on turn gets the last move unless someone passes, and gains this bonus.
     int parityEmpties = 14;
     int parityBonus = 20;
+    // A stone that no capture can flip any more (see StableStones), on top of its square.
+    int stabilityWeight = 0;
+    // The pattern terms (edge lines and corner blocks, see PatternSet) count with this many
+    // per cent of their weights in `patterns`.
+    int patternPercent = 100;
+    std::shared_ptr<const PatternWeights> patterns = PatternWeights::builtIn();
 
     // --- Search ----------------------------------------------------------------------------
 
@@ -138,6 +147,11 @@ bool setParam(SearchParams& params, std::string_view name, std::string_view valu
 // "source:line: reason" in `error` at the first bad line.
 bool readParams(SearchParams& params, std::istream& in, const std::string& source,
                 std::string& error);
+// readParams on a file: false with "cannot read PATH: reason" or readParams' message.
+bool loadParams(SearchParams& params, const std::string& path, std::string& error);
+// Sets params.patterns to the pattern weights of a file (see PatternWeights::read); false with
+// the reason in `error`.
+bool loadPatterns(SearchParams& params, const std::string& path, std::string& error);
 // The value of a parameter as text that setParam reads back to the same value.
 std::string paramText(const SearchParams& params, const ParamInfo& info);
 // One line per parameter: name, default, range and meaning.

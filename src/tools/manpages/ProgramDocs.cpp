@@ -9,12 +9,22 @@
 #include "server/GameServer.hpp"
 #include "tools/map/MapTool.hpp"
 #include "tools/perft/PerftTool.hpp"
+#include "tools/tune/TuneTool.hpp"
 
 namespace {
 
 template <typename T>
 std::function<std::unique_ptr<Tool>()> maker() {
     return [] { return std::make_unique<T>(); };
+}
+
+// reversi-tune's methods as its own table names them.
+std::vector<SubcommandDoc> tuneSubcommands() {
+    std::vector<SubcommandDoc> forms;
+    for (const TuneTool::Command& command : TuneTool::commands()) {
+        forms.push_back({command.synopsis, command.what});
+    }
+    return forms;
 }
 
 // reversi-map's forms as its own table names them.
@@ -118,6 +128,17 @@ const std::vector<ProgramDoc> Programs{
      "0 when the counts were printed",
      {},
      maker<PerftTool>()},
+    {"reversi-tune",
+     "tune the evaluation and search parameters of reversi-ai",
+     {"Tunes the parameters of reversi-ai, with a method as its first word. texel reads game "
+      "records (reversi-arena --out folders, reversi-lobby --records folders), takes positions "
+      "of every few moves and fits the evaluation's weights and pattern tables to the games' "
+      "results by a logistic regression; it prints the loss before and after on held-out "
+      "games and writes a parameter file for reversi-ai --params and a pattern file for "
+      "reversi-ai --patterns."},
+     "0 when the method ran and wrote its results",
+     tuneSubcommands(),
+     maker<TuneTool>()},
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "common/Logging.hpp"
+#include "common/Subcommands.hpp"
 #include "tools/map/MapCommands.hpp"
 
 const std::vector<MapTool::Command>& MapTool::commands() {
@@ -72,12 +73,7 @@ bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
     const auto note = [this](const char* name) {
         return [this, name](const auto&, const auto&) { m_given.push_back(name); };
     };
-    std::string names;
-    for (const Command& entry : commands()) {
-        names += names.empty() ? "" : &entry == &commands().back() ? " or " : ", ";
-        names += entry.name;
-    }
-    OPTA::VariableArgument<std::string> command(m_command, names);
+    OPTA::VariableArgument<std::string> command(m_command, commandNames(commands()));
     command.valuename("COMMAND");
     OPTA::VariableArgument<std::string> file(m_lastFile, "Map or record files");
     file.valuename("FILE").min(0).max(0);
@@ -139,24 +135,7 @@ bool MapTool::parseOptions(OPTA::ArgumentParser& parser) {
 }
 
 const MapTool::Command* MapTool::chosenCommand() const {
-    if (m_command.empty()) {
-        std::cerr << usage();
-        return nullptr;
-    }
-    const auto command = std::find_if(commands().begin(), commands().end(),
-                                      [this](const Command& c) { return m_command == c.name; });
-    if (command == commands().end()) {
-        std::cerr << "reversi-map: unknown command '" << m_command << "'\n" << usage();
-        return nullptr;
-    }
-    for (const std::string& option : m_given) {
-        const auto& allowed = command->options;
-        if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
-            std::cerr << "reversi-map: " << m_command << " takes no --" << option << '\n';
-            return nullptr;
-        }
-    }
-    return &*command;
+    return chooseCommand(commands(), "reversi-map", m_command, m_given, usage());
 }
 
 bool MapTool::oneFile(std::string& file) const {
