@@ -70,7 +70,6 @@ TEST(TexelFit, RecoversTheWeightsOfAKnownLinearModel) {
     TexelOptions options;
     options.iterations = 1500;
     options.rate = 0.5;
-    options.l2 = 0;
     options.fitted.assign(truth.size(), true);
     options.fitted[7] = false;
     const double before = texelLoss(positions, weights, K);

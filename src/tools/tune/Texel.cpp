@@ -297,8 +297,8 @@ bool runTexel(TexelRun& run) {
     std::vector<double> weights = before;
     const std::size_t scalars = texelScalarNames().size();
     run.options.fitted.assign(weights.size(), true);
-    run.options.penalised.assign(weights.size(), true);
-    std::fill(run.options.penalised.begin(), run.options.penalised.begin() + scalars, false);
+    run.options.l2.assign(weights.size(), run.patternL2);
+    std::fill(run.options.l2.begin(), run.options.l2.begin() + scalars, run.scalarL2);
     const double scale = fitTexelScale(trainPositions, weights);
     std::printf("positions: %zu training, %zu held out; K = %.6g\n", trainPositions.size(),
                 testPositions.size(), scale);

@@ -42,6 +42,10 @@ struct TexelRun {
     SearchParams start;
     TexelSampling sampling;
     TexelOptions options;
+    // The L2 penalties of the scalar weights (from their start values) and of the pattern
+    // weights.
+    double scalarL2 = 1e-4;
+    double patternL2 = 1e-6;
     std::string paramsOut;
     std::string patternsOut;
 };

@@ -55,7 +55,7 @@ double fitTexelScale(const std::vector<TexelPosition>& positions,
 }
 
 // Full-batch Adam: the gradient of the mean log-loss by weight w_i is
-// mean((p - label) * K * feature_i), plus 2 * l2 * w_i for a penalised weight.
+// mean((p - label) * K * feature_i), plus 2 * l2_i * (w_i - start_i).
 void fitTexelWeights(const std::vector<TexelPosition>& positions, std::vector<double>& weights,
                      double scale, const TexelOptions& options,
                      const std::function<void(unsigned, double)>& progress) {
@@ -63,6 +63,7 @@ void fitTexelWeights(const std::vector<TexelPosition>& positions, std::vector<do
     constexpr double Beta2 = 0.999;
     constexpr double Epsilon = 1e-8;
     const std::size_t n = weights.size();
+    const std::vector<double> start = weights;
     std::vector<double> gradient(n);
     std::vector<double> first(n, 0.0);
     std::vector<double> second(n, 0.0);
@@ -83,8 +84,8 @@ void fitTexelWeights(const std::vector<TexelPosition>& positions, std::vector<do
             if (i >= options.fitted.size() || !options.fitted[i]) {
                 continue;
             }
-            const bool penalised = i < options.penalised.size() && options.penalised[i];
-            const double g = gradient[i] + (penalised ? 2 * options.l2 * weights[i] : 0.0);
+            const double l2 = i < options.l2.size() ? options.l2[i] : 0.0;
+            const double g = gradient[i] + 2 * l2 * (weights[i] - start[i]);
             first[i] = Beta1 * first[i] + (1 - Beta1) * g;
             second[i] = Beta2 * second[i] + (1 - Beta2) * g * g;
             const double m = first[i] / (1 - std::pow(Beta1, t));

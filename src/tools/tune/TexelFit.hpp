@@ -1,7 +1,7 @@
 // The fit of the Texel method: a logistic model of game results on a linear evaluation,
 // p = sigmoid(K * e), with e = offset + sum of weight x feature over a sparse feature list per
 // position. K is fitted first with the weights as they are, then the weights by Adam on the
-// log-loss with an L2 penalty.
+// log-loss with an L2 penalty on each weight's distance from where it started.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +20,11 @@ struct TexelOptions {
     unsigned iterations = 300;
     // Adam's step, in evaluation points.
     double rate = 1.0;
-    // The L2 penalty per unit of squared weight (for the weights marked in `penalised`), added to
-    // the mean log-loss.
-    double l2 = 1e-6;
     // The weights the fit may change; the others keep their values.
     std::vector<bool> fitted;
-    std::vector<bool> penalised;
+    // Per weight, the L2 penalty per unit of squared distance from its start value, added to
+    // the mean log-loss (none for a weight beyond the list).
+    std::vector<double> l2;
 };
 
 // The evaluation of a position under `weights`.
@@ -36,7 +35,7 @@ double texelLoss(const std::vector<TexelPosition>& positions, const std::vector<
 // The K of least log-loss with the weights as they are (a search over its logarithm).
 double fitTexelScale(const std::vector<TexelPosition>& positions,
                      const std::vector<double>& weights);
-// Adam on the mean log-loss plus the penalty; reports (iteration, training loss) now and then.
+// Adam on the mean log-loss plus the penalties; reports (iteration, training loss) now and then.
 void fitTexelWeights(const std::vector<TexelPosition>& positions, std::vector<double>& weights,
                      double scale, const TexelOptions& options,
                      const std::function<void(unsigned, double)>& progress);

@@ -11,10 +11,10 @@ const std::vector<TuneTool::Command>& TuneTool::commands() {
         {"texel",
          "texel RECORDS... [--test RECORDS]... [--params FILE] [--patterns FILE] "
          "[--write-params FILE] [--write-patterns FILE] [--every N] [--skip N] "
-         "[--iterations N] [--rate R] [--l2 L]",
+         "[--iterations N] [--rate R] [--l2 L] [--scalar-l2 L]",
          "fit the evaluation weights to the results of recorded games",
          {"test", "params", "patterns", "write-params", "write-patterns", "every", "skip",
-          "iterations", "rate", "l2"},
+          "iterations", "rate", "l2", "scalar-l2"},
          &TuneTool::texel},
     };
     return table;
@@ -72,6 +72,9 @@ bool TuneTool::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<double> l2(m_l2, "texel: L2 penalty of the pattern weights (1e-6)",
                                       "l2");
     l2.valuename("L").check_typed(note("l2"));
+    OPTA::VariableArgument<double> scalarL2(
+        m_scalarL2, "texel: L2 penalty of the scalar weights' change (1e-4)", "scalar-l2");
+    scalarL2.valuename("L").check_typed(note("scalar-l2"));
     parser.arguments()
         .add(command)
         .add(file)
@@ -84,7 +87,8 @@ bool TuneTool::parseOptions(OPTA::ArgumentParser& parser) {
         .add(skip)
         .add(iterations)
         .add(rate)
-        .add(l2);
+        .add(l2)
+        .add(scalarL2);
     parser.program_name("reversi-tune");
     return Tool::parseOptions(parser);
 }
@@ -121,7 +125,8 @@ bool TuneTool::texel() {
     run.sampling = {m_every, m_skip};
     run.options.iterations = m_iterations;
     run.options.rate = m_rate;
-    run.options.l2 = m_l2;
+    run.patternL2 = m_l2;
+    run.scalarL2 = m_scalarL2;
     run.paramsOut = m_paramsOut;
     run.patternsOut = m_patternsOut;
     return runTexel(run);

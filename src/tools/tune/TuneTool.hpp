@@ -44,6 +44,7 @@ private:
     unsigned m_iterations = 300;
     double m_rate = 1.0;
     double m_l2 = 1e-6;
+    double m_scalarL2 = 1e-4;
     // The options given, by long name, to refuse those of another method.
     std::vector<std::string> m_given;
 };
