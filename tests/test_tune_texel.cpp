@@ -99,6 +99,10 @@ TEST(TexelData, FeaturesReproduceTheEvaluation) {
     std::mt19937 rng(9);
     SearchParams params;
     params.stabilityWeight = 13;
+    params.patternMaxPlayers = 8;
+    // One stone weight for every stage, so that the stage's integer interpolation is exact.
+    params.stoneWeightEarly = 6;
+    params.stoneWeightLate = 6;
     auto patterns = std::make_shared<PatternWeights>();
     for (int& w : patterns->weights) {
         w = static_cast<int>(rng() % 61) - 30;

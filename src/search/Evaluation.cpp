@@ -173,9 +173,13 @@ int Evaluator::parityScore(const SearchBoard& board, Player root) const {
     return board.toMove() == root ? m_params.parityBonus : -m_params.parityBonus;
 }
 
+bool Evaluator::patternsCount(const SearchBoard& board) const {
+    return board.validPlayers() <= static_cast<unsigned>(m_params.patternMaxPlayers);
+}
+
 // Each player's patterns as that player sees them.
 void Evaluator::addPatterns(const SearchBoard& board, int* score) const {
-    if (m_params.patternPercent == 0 || !m_params.patterns) {
+    if (m_params.patternPercent == 0 || !m_params.patterns || !patternsCount(board)) {
         return;
     }
     std::array<int, 9> sum{};

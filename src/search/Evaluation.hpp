@@ -29,8 +29,9 @@ public:
     // minus the strongest opponent's, and what the parity adds to that for `root`.
     std::array<int, 9> playerScores(const SearchBoard& board) const;
     int parityScore(const SearchBoard& board, Player root) const;
-    // The edge lines and corner blocks of the map.
+    // The edge lines and corner blocks of the map, and whether they count in the position.
     const PatternSet& patterns() const { return m_patterns; }
+    bool patternsCount(const SearchBoard& board) const;
     // The exact score of a finished game: a win beats every heuristic score, rank comes before
     // the stone margin.
     int finalScore(const SearchBoard& board, Player root) const;

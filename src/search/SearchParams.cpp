@@ -58,6 +58,8 @@ constexpr std::array Table{
             "a stone that no capture can flip any more"),
     integer("patternPercent", &P::patternPercent, 0, 1000,
             "per cent of the pattern weights (edge lines, corner blocks) counted"),
+    integer("patternMaxPlayers", &P::patternMaxPlayers, 0, 8,
+            "patterns count with at most this many players in the game"),
     integer("orderSquareScale", &P::orderSquareScale, 0, 1024,
             "move order: weight of the square's static value"),
     integer("orderOverridePenalty", &P::orderOverridePenalty, -(1 << 24), 0,

@@ -94,6 +94,9 @@ bool positionFeatures(const RecordEvaluators& evaluators, const SearchBoard& boa
         }
     }
     const auto patternBase = static_cast<std::uint32_t>(texelScalarNames().size());
+    if (!evaluators.base.patternsCount(board)) {
+        return true;
+    }
     evaluators.base.patterns().forEachIndex(board, [&](Player p, unsigned index) {
         if (p == root || p == opponent) {
             position.features.emplace_back(patternBase + index, p == root ? 1.0f : -1.0f);
