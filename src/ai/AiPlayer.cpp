@@ -48,14 +48,18 @@ void applyParamOption(SearchParams& params, const std::string& text) {
 
 // --params FILE: every line of the file, or the message of the first bad one.
 void applyParamsFile(SearchParams& params, const std::string& path) {
-    std::string text;
     std::string error;
-    if (!readWholeFile(path, text, error)) {
-        throw OPTA::exception("--params: cannot read " + path + ": " + error);
+    if (!loadParams(params, path, error)) {
+        const bool unread = error.rfind("cannot read ", 0) == 0;
+        throw OPTA::exception("--params" + std::string(unread ? ": " : " ") + error);
     }
-    std::istringstream in(text);
-    if (!readParams(params, in, path, error)) {
-        throw OPTA::exception("--params " + error);
+}
+
+// --patterns FILE: the pattern weights of the evaluation instead of the built-in ones.
+void applyPatternsFile(SearchParams& params, const std::string& path) {
+    std::string error;
+    if (!loadPatterns(params, path, error)) {
+        throw OPTA::exception("--patterns: " + error);
     }
 }
 
@@ -192,6 +196,13 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     paramsFile.valuename("file");
     paramsFile.check_typed([this](const OPTA::TypedArgument<std::string>&,
                                   const std::string& path) { applyParamsFile(m_params, path); });
+    OPTA::ValueArgument<std::string> patternsFile(
+        "Read the evaluation's pattern weights from a file", "patterns");
+    patternsFile.valuename("file");
+    patternsFile.check_typed(
+        [this](const OPTA::TypedArgument<std::string>&, const std::string& path) {
+            applyPatternsFile(m_params, path);
+        });
     OPTA::SwitchArgument listParams(
         m_listParams, "Print every search parameter with its default, range and meaning",
         "list-params");
@@ -204,7 +215,7 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
         .add(analyse)
         .add(record)
         .add(moves);
-    parser.arguments().add(param).add(paramsFile).add(listParams);
+    parser.arguments().add(param).add(paramsFile).add(patternsFile).add(listParams);
     if (!Client::parseOptions(parser)) {
         return false;
     }

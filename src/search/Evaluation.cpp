@@ -16,6 +16,14 @@ constexpr Player playerAt(unsigned p) {
     return static_cast<Player>(p);
 }
 
+unsigned stonesOnBoard(const SearchBoard& board) {
+    unsigned stones = 0;
+    for (unsigned c = 1; c <= 8; ++c) {
+        stones += board.stonesOfColour(static_cast<Square>(c));
+    }
+    return stones;
+}
+
 } // namespace
 
 // A line can close on a stone only along an axis with a square on both sides; squares of the
@@ -23,8 +31,8 @@ constexpr Player playerAt(unsigned p) {
 // stability for the whole game.
 Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
     : m_params(params), m_openAxes(board.size(), 0), m_value(board.size(), 0),
-      m_corner(board.size(), INVALID_INDEX), m_cornerPenalty(board.size(), 0),
-      m_frontierStamp(board.size(), 0) {
+      m_corner(board.size(), INVALID_INDEX), m_cornerPenalty(board.size(), 0), m_stable(board),
+      m_patterns(board), m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
     std::vector<index_t> playable;
@@ -69,23 +77,24 @@ Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
 }
 
 int Evaluator::evaluate(const SearchBoard& board, Player root) const {
-    const int score = board.phase() == GamePhase::BUILD ? buildPhaseScore(board, root)
-                                                        : bombPhaseScore(board, root);
+    int score = 0;
+    if (board.phase() == GamePhase::BUILD) {
+        score =
+            againstStrongest(board, root, playerScores(board).data()) + parityScore(board, root);
+    } else {
+        score = bombPhaseScore(board, root);
+    }
     return std::clamp(score, -SearchParams::HeuristicLimit + 1, SearchParams::HeuristicLimit - 1);
 }
 
 // Frontier and potential mobility from the free squares next to stones (on a large map most
-// squares are empty and far from any stone), then the squares stone by stone, then per
-// player: stones by game stage, mobility, the stocks and, with three or more players, the
-// risk of being taken out; in two-player endings the side to move is favoured on an odd
-// count of empties.
-int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
+// squares are empty and far from any stone), then the squares stone by stone and the stable
+// stones, then per player: stones by game stage, mobility, the stocks, the patterns and, with
+// three or more players, the risk of being taken out.
+std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
     std::array<int, 9> stoneScore{};
     NearStones near;
-    unsigned stones = 0;
-    for (unsigned c = 1; c <= 8; ++c) {
-        stones += board.stonesOfColour(static_cast<Square>(c));
-    }
+    const unsigned stones = stonesOnBoard(board);
     unsigned inversions = 0;
     const std::uint32_t stamp = nextStamp();
     board.forEachFreeNearOccupied(
@@ -106,6 +115,7 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     for (index_t i : m_inversionSquares) {
         inversions += board.square(i) == Square::INVERSION;
     }
+    addStable(board, stoneScore.data());
     const bool twoPlayers = board.validPlayers() == 2;
     const unsigned playable = std::max<unsigned>(board.nonHoles(), 1);
     const int filled = static_cast<int>(std::min(stones, playable) * 256 / playable);
@@ -133,13 +143,52 @@ int Evaluator::buildPhaseScore(const SearchBoard& board, Player root) const {
     for (unsigned p = 1; p <= board.players(); ++p) {
         score[p] += stoneScore[p];
     }
-    int result = againstStrongest(board, root, score.data());
-    const unsigned empties = board.nonHoles() - std::min(stones, board.nonHoles());
-    if (twoPlayers && empties <= static_cast<unsigned>(m_params.parityEmpties) &&
-        empties % 2 == 1) {
-        result += board.toMove() == root ? m_params.parityBonus : -m_params.parityBonus;
+    addPatterns(board, score.data());
+    return score;
+}
+
+// The stable stones, found only when they count.
+void Evaluator::addStable(const SearchBoard& board, int* stoneScore) const {
+    if (m_params.stabilityWeight == 0) {
+        return;
     }
-    return result;
+    std::array<unsigned, 9> stable{};
+    m_stable.find(board, stable);
+    for (unsigned c = 1; c <= 8; ++c) {
+        if (stable[c] != 0) {
+            stoneScore[static_cast<unsigned>(board.ownerOf(static_cast<Square>(c))) % 9] +=
+                m_params.stabilityWeight * static_cast<int>(stable[c]);
+        }
+    }
+}
+
+// In two-player endings the side to move is favoured on an odd count of empties.
+int Evaluator::parityScore(const SearchBoard& board, Player root) const {
+    const unsigned stones = stonesOnBoard(board);
+    const unsigned empties = board.nonHoles() - std::min(stones, board.nonHoles());
+    if (board.validPlayers() != 2 || empties > static_cast<unsigned>(m_params.parityEmpties) ||
+        empties % 2 == 0) {
+        return 0;
+    }
+    return board.toMove() == root ? m_params.parityBonus : -m_params.parityBonus;
+}
+
+bool Evaluator::patternsCount(const SearchBoard& board) const {
+    return board.validPlayers() <= static_cast<unsigned>(m_params.patternMaxPlayers);
+}
+
+// Each player's patterns as that player sees them.
+void Evaluator::addPatterns(const SearchBoard& board, int* score) const {
+    if (m_params.patternPercent == 0 || !m_params.patterns || !patternsCount(board)) {
+        return;
+    }
+    std::array<int, 9> sum{};
+    const std::vector<int>& weights = m_params.patterns->weights;
+    m_patterns.forEachIndex(
+        board, [&](Player p, unsigned index) { sum[static_cast<unsigned>(p)] += weights[index]; });
+    for (unsigned p = 1; p <= board.players(); ++p) {
+        score[p] += sum[p] * m_params.patternPercent / 100;
+    }
 }
 
 // After k inversions player p holds what player p - k holds now. The number still to come is

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "search/Patterns.hpp"
 #include "search/SearchBoard.hpp"
 #include "search/SearchParams.hpp"
+#include "search/Stability.hpp"
 
 // Evaluates positions of one map from the view of a given (root) player. Every score compares
 // the root player with its strongest opponent, so that in games of three or more players the
@@ -22,6 +24,14 @@ public:
 
     // A heuristic score of a position that is not over, inside +-SearchParams::HeuristicLimit.
     int evaluate(const SearchBoard& board, Player root) const;
+    // The parts of a build-phase score, for fitting the weights to game results: each
+    // player's own score (index 1 ... players()), of which evaluate takes the root player's
+    // minus the strongest opponent's, and what the parity adds to that for `root`.
+    std::array<int, 9> playerScores(const SearchBoard& board) const;
+    int parityScore(const SearchBoard& board, Player root) const;
+    // The edge lines and corner blocks of the map, and whether they count in the position.
+    const PatternSet& patterns() const { return m_patterns; }
+    bool patternsCount(const SearchBoard& board) const;
     // The exact score of a finished game: a win beats every heuristic score, rank comes before
     // the stone margin.
     int finalScore(const SearchBoard& board, Player root) const;
@@ -44,7 +54,8 @@ private:
         int potentialMoves(const SearchBoard& board, Player p) const;
     };
 
-    int buildPhaseScore(const SearchBoard& board, Player root) const;
+    void addStable(const SearchBoard& board, int* stoneScore) const;
+    void addPatterns(const SearchBoard& board, int* score) const;
     int bombPhaseScore(const SearchBoard& board, Player root) const;
     int squareScore(const SearchBoard& board, index_t i) const;
     void scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp, NearStones& near,
@@ -70,6 +81,8 @@ private:
     std::vector<index_t> m_corner;
     std::vector<int> m_cornerPenalty;
     int m_bombValue = 0;
+    StableStones m_stable;
+    PatternSet m_patterns;
     // Scratch of the evaluation: the stamp of the last evaluation that found the stone on
     // square i on the frontier.
     mutable std::vector<std::uint32_t> m_frontierStamp;

@@ -7,6 +7,8 @@
 #include <charconv>
 #include <sstream>
 
+#include "common/FileIO.hpp"
+
 namespace {
 
 using P = SearchParams;
@@ -55,6 +57,12 @@ constexpr std::array Table{
             "2 players: parity counts from this many empty squares"),
     integer("parityBonus", &P::parityBonus, -1000, 1000,
             "2 players: the side on turn with an odd number of empties"),
+    integer("stabilityWeight", &P::stabilityWeight, -1000, 1000,
+            "a stone that no capture can flip any more"),
+    integer("patternPercent", &P::patternPercent, 0, 1000,
+            "per cent of the pattern weights (edge lines, corner blocks) counted"),
+    integer("patternMaxPlayers", &P::patternMaxPlayers, 0, 8,
+            "patterns count with at most this many players in the game"),
     integer("orderSquareScale", &P::orderSquareScale, 0, 1024,
             "move order: weight of the square's static value"),
     integer("orderOverridePenalty", &P::orderOverridePenalty, -(1 << 24), 0,
@@ -170,6 +178,27 @@ bool readParams(SearchParams& params, std::istream& in, const std::string& sourc
         error = source + ":" + std::to_string(number) + ": " + reason;
         return false;
     }
+    return true;
+}
+
+// A parameter file is a few hundred bytes; the bound keeps a wrong path from filling memory.
+bool loadParams(SearchParams& params, const std::string& path, std::string& error) {
+    std::string text;
+    std::string reason;
+    if (!readWholeFile(path, text, reason, 1 << 20)) {
+        error = "cannot read " + path + ": " + reason;
+        return false;
+    }
+    std::istringstream in(text);
+    return readParams(params, in, path, error);
+}
+
+bool loadPatterns(SearchParams& params, const std::string& path, std::string& error) {
+    auto weights = std::make_shared<PatternWeights>();
+    if (!weights->load(path, error)) {
+        return false;
+    }
+    params.patterns = std::move(weights);
     return true;
 }
 

@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "search/PatternWeights.hpp"
 
 struct SearchParams {
     // --- Fixed: scores and limits ----------------------------------------------------------
@@ -47,8 +50,8 @@ struct SearchParams {
     // game few stones (and so few frontier stones) are better, late they count fully. The
     // stage is the filled fraction of the playable squares.
     int stonePoints = 10;
-    int stoneWeightEarly = -2;
-    int stoneWeightLate = 10;
+    int stoneWeightEarly = -1;
+    int stoneWeightLate = 8;
     // With three or more players the stage is the square of the filled fraction, so that
     // stones count fully only late. A player with few stones may be taken out by the next few
     // captures and never come back: below survivalStones each missing stone costs
@@ -61,15 +64,15 @@ struct SearchParams {
     // are edges; their neighbours next to an empty corner hand the corner over (diagonally:
     // the X square of standard Othello, or in line).
     int cornerValue = 60;
-    int edgeValue = 8;
+    int edgeValue = 7;
     int twoAxesValue = 2;
-    int cornerDiagonalPenalty = -30;
-    int cornerLinePenalty = -12;
+    int cornerDiagonalPenalty = -31;
+    int cornerLinePenalty = -13;
     // Legal move squares of a player (two players only), empty squares next to an opposing
     // stone (potential mobility, three or more players) and stones next to an empty square.
-    int mobilityWeight = 12;
+    int mobilityWeight = 11;
     int potentialMobilityWeight = 4;
-    int frontierWeight = -4;
+    int frontierWeight = -7;
     // Stock: an override stone can take any stone later; a bomb is worth a base and a share of
     // the squares its blast covers.
     int overrideValue = 40;
@@ -82,6 +85,15 @@ struct SearchParams {
     // on turn gets the last move unless someone passes, and gains this bonus.
     int parityEmpties = 14;
     int parityBonus = 20;
+    // A stone that no capture can flip any more (see StableStones), on top of its square.
+    int stabilityWeight = 5;
+    // The pattern terms (edge lines and corner blocks, see PatternSet) count with this many
+    // per cent of their weights in `patterns`.
+    int patternPercent = 100;
+    // The patterns count only while at most this many players are still in the game: the
+    // built-in tables were learned from two-player games.
+    int patternMaxPlayers = 2;
+    std::shared_ptr<const PatternWeights> patterns = PatternWeights::builtIn();
 
     // --- Search ----------------------------------------------------------------------------
 
@@ -165,6 +177,11 @@ bool setParam(SearchParams& params, std::string_view name, std::string_view valu
 // "source:line: reason" in `error` at the first bad line.
 bool readParams(SearchParams& params, std::istream& in, const std::string& source,
                 std::string& error);
+// readParams on a file: false with "cannot read PATH: reason" or readParams' message.
+bool loadParams(SearchParams& params, const std::string& path, std::string& error);
+// Sets params.patterns to the pattern weights of a file (see PatternWeights::read); false with
+// the reason in `error`.
+bool loadPatterns(SearchParams& params, const std::string& path, std::string& error);
 // The value of a parameter as text that setParam reads back to the same value.
 std::string paramText(const SearchParams& params, const ParamInfo& info);
 // One line per parameter: name, default, range and meaning.

@@ -129,7 +129,12 @@ const std::vector<ProgramDoc> Programs{
       "moved by a random sign in opposite directions, through the same game runner as "
       "reversi-arena, and moves the parameters towards the copy that scored better. After each "
       "iteration it writes the params file (which reversi-ai --params reads) and the history "
-      "CSV; --resume goes on from the last iteration the params file holds."},
+      "CSV; --resume goes on from the last iteration the params file holds. texel reads game "
+      "records (reversi-arena --out folders, reversi-lobby --records folders), takes positions "
+      "of every few moves and fits the evaluation's weights and pattern tables to the games' "
+      "results by a logistic regression; it prints the loss before and after on held-out "
+      "games and writes a parameter file for reversi-ai --params and a pattern file for "
+      "reversi-ai --patterns."},
      "0 when the method ran to its end and wrote its files",
      subcommandsOf<TuneTool>(),
      maker<TuneTool>()},

@@ -8,6 +8,7 @@
 
 #include "arena/GameRun.hpp"
 #include "arena/PlayerList.hpp"
+#include "common/Logging.hpp"
 
 namespace {
 
@@ -38,6 +39,14 @@ const std::vector<TuneTool::Command>& TuneTool::commands() {
           "concurrency", "out", "history", "params", "resume", "seed", "ai", "server", "work",
           "stability"},
          &TuneTool::spsa},
+        {"texel",
+         {{"texel RECORDS... [--test RECORDS]... [--params FILE] [--patterns FILE] "
+           "[--write-params FILE] [--write-patterns FILE] [--every N] [--skip N] "
+           "[-n ITERATIONS] [--rate R] [--l2 L] [--scalar-l2 L]",
+           "fit the evaluation weights to the results of recorded games"}},
+         {"test", "params", "patterns", "write-params", "write-patterns", "every", "skip",
+          "iterations", "rate", "l2", "scalar-l2"},
+         &TuneTool::texel},
     };
     return table;
 }
@@ -72,8 +81,8 @@ struct TuneTool::CommandLine {
     explicit CommandLine(TuneTool& tool);
     std::vector<OPTA::Argument*> all();
 
-    std::string tuneSlot, mapSlot, generateSlot;
-    OPTA::VariableArgument<std::string> command;
+    std::string tuneSlot, mapSlot, generateSlot, fileSlot, testSlot;
+    OPTA::VariableArgument<std::string> command, file;
     OPTA::VariableArgument<std::string> tune, map, generate;
     OPTA::VariableArgument<std::uint32_t> timelimit;
     OPTA::VariableArgument<unsigned> depthlimit, iterations, pairs, concurrency;
@@ -82,10 +91,14 @@ struct TuneTool::CommandLine {
     OPTA::VariableArgument<std::uint32_t> seed;
     OPTA::VariableArgument<std::string> ai, server, work;
     OPTA::VariableArgument<double> stability;
+    OPTA::VariableArgument<std::string> test, patterns, paramsOut, patternsOut;
+    OPTA::VariableArgument<unsigned> every, skip;
+    OPTA::VariableArgument<double> rate, l2, scalarL2;
 };
 
 TuneTool::CommandLine::CommandLine(TuneTool& tool)
     : command(tool.m_command, "The method: " + commandNames()),
+      file(fileSlot, "texel: game records or folders of them"),
       tune(listOption(tuneSlot, tool.m_spsa.tune,
                       "spsa: a parameter to tune, with its perturbation C and learning rate A "
                       "(repeatable)",
@@ -121,7 +134,20 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
       server(tool.m_spsa.serverPath, "The reversi-server program", "server"),
       work(tool.m_spsa.work, "Folder for generated maps and games (default spsa-work)", "work"),
       stability(tool.m_stability, "spsa: the schedules' constant A (default iterations / 10)",
-                "stability") {
+                "stability"),
+      test(listOption(testSlot, tool.m_test,
+                      "texel: held-out records or folders (default: every fifth game)", 0, "test",
+                      "path")),
+      patterns(tool.m_patterns, "texel: start from these pattern weights", "patterns"),
+      paramsOut(tool.m_paramsOut, "texel: write the fitted parameters here", "write-params"),
+      patternsOut(tool.m_patternsOut, "texel: write the fitted pattern weights here",
+                  "write-patterns"),
+      every(tool.m_every, "texel: one position every N moves (3)", "every"),
+      skip(tool.m_skip, "texel: skip the first N moves (4)", "skip"),
+      rate(tool.m_rate, "texel: Adam step in evaluation points (1)", "rate"),
+      l2(tool.m_l2, "texel: L2 penalty of the pattern weights (1e-6)", "l2"),
+      scalarL2(tool.m_scalarL2, "texel: L2 penalty of the scalar weights' change (1e-4)",
+               "scalar-l2") {
     command.valuename("COMMAND");
     timelimit.valuename("ms");
     depthlimit.valuename("n");
@@ -136,19 +162,32 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
     server.valuename("path");
     work.valuename("dir");
     stability.valuename("A");
+    file.valuename("FILE").min(0).max(0);
+    file.check_typed([&tool](const auto&, const std::string& value) {
+        tool.m_files.push_back(value);
+    });
+    for (auto* name : {&patterns, &paramsOut, &patternsOut}) {
+        name->valuename("file");
+    }
+    every.valuename("N");
+    skip.valuename("N");
+    rate.valuename("R");
+    l2.valuename("L");
+    scalarL2.valuename("L");
 }
 
 std::vector<OPTA::Argument*> TuneTool::CommandLine::all() {
     return {&tune,  &map,         &generate, &timelimit, &depthlimit, &iterations,
             &pairs, &concurrency, &out,      &history,   &params,     &resume,
-            &seed,  &ai,          &server,   &work,      &stability};
+            &seed,  &ai,          &server,   &work,      &stability, &test,
+            &patterns, &paramsOut, &patternsOut, &every, &skip, &rate, &l2, &scalarL2};
 }
 
 // Every option is declared for every subcommand, so that --help lists them all; the long names
 // of those given are noted for chooseSubcommand.
 bool TuneTool::parseOptions(OPTA::ArgumentParser& parser) {
     CommandLine line(*this);
-    parser.arguments().add(line.command);
+    parser.arguments().add(line.command).add(line.file);
     for (OPTA::Argument* option : line.all()) {
         parser.arguments().add(*option);
     }
@@ -230,4 +269,31 @@ bool TuneTool::spsa() {
     m_spsa.stability = given("stability") ? std::optional<double>(m_stability) : std::nullopt;
     m_spsa.seed = given("seed") ? std::optional<std::uint32_t>(m_seed) : std::nullopt;
     return runSpsa(m_spsa);
+}
+
+// The rules engine's own log lines (a disqualification while replaying) are not the output of
+// this program.
+bool TuneTool::texel() {
+    if (m_files.empty()) {
+        std::cerr << "reversi-tune: texel needs game records\n" << usage();
+        return false;
+    }
+    TexelRun run;
+    std::string error;
+    if ((!m_spsa.startParams.empty() && !loadParams(run.start, m_spsa.startParams, error)) ||
+        (!m_patterns.empty() && !loadPatterns(run.start, m_patterns, error))) {
+        std::cerr << "reversi-tune: " << error << '\n';
+        return false;
+    }
+    Logging::setLogLevel(loggerGame, logcraft::LogLevel::WARN);
+    run.train = m_files;
+    run.test = m_test;
+    run.sampling = {m_every, m_skip};
+    run.options.iterations = given("iterations") ? m_spsa.iterations : 300;
+    run.options.rate = m_rate;
+    run.patternL2 = m_l2;
+    run.scalarL2 = m_scalarL2;
+    run.paramsOut = m_paramsOut;
+    run.patternsOut = m_patternsOut;
+    return runTexel(run);
 }

@@ -9,6 +9,7 @@
 #include "common/Subcommands.hpp"
 #include "common/Tool.hpp"
 #include "tools/tune/SpsaRun.hpp"
+#include "tools/tune/Texel.hpp"
 
 class TuneTool : public Tool {
 public:
@@ -27,6 +28,7 @@ private:
 
     bool given(const char* name) const;
     bool spsa();
+    bool texel();
     // The checks of spsa's options; each mistake adds its message to `errors`.
     void checkSpsa(std::vector<std::string>& errors);
 
@@ -35,6 +37,17 @@ private:
     std::vector<std::string> m_generateTexts;
     double m_stability = 0;
     std::uint32_t m_seed = 0;
+    // texel: the records to fit and to test on, where to write the fit and how to sample it.
+    std::vector<std::string> m_files;
+    std::vector<std::string> m_test;
+    std::string m_patterns;
+    std::string m_paramsOut;
+    std::string m_patternsOut;
+    unsigned m_every = 3;
+    unsigned m_skip = 4;
+    double m_rate = 1.0;
+    double m_l2 = 1e-6;
+    double m_scalarL2 = 1e-4;
     // The options given, by long name, for chooseSubcommand.
     std::vector<std::string> m_given;
 };
