@@ -159,8 +159,7 @@ bool Lobby::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::uint16_t> http(
         m_httpPort, "Serve the web page and JSON on this port, 0 for any free port", "http");
     http.valuename("port number");
-    parser.arguments().add(maxClients).add(games).add(records).add(http).add(grace)
-        .add(greeting);
+    parser.arguments().add(maxClients).add(games).add(records).add(http).add(grace).add(greeting);
     const bool parsed = Tool::parseOptions(parser);
     m_http = http.is_set();
     return parsed;

@@ -163,9 +163,8 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
     work.valuename("dir");
     stability.valuename("A");
     file.valuename("FILE").min(0).max(0);
-    file.check_typed([&tool](const auto&, const std::string& value) {
-        tool.m_files.push_back(value);
-    });
+    file.check_typed(
+        [&tool](const auto&, const std::string& value) { tool.m_files.push_back(value); });
     for (auto* name : {&patterns, &paramsOut, &patternsOut}) {
         name->valuename("file");
     }
@@ -177,10 +176,10 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
 }
 
 std::vector<OPTA::Argument*> TuneTool::CommandLine::all() {
-    return {&tune,  &map,         &generate, &timelimit, &depthlimit, &iterations,
-            &pairs, &concurrency, &out,      &history,   &params,     &resume,
-            &seed,  &ai,          &server,   &work,      &stability, &test,
-            &patterns, &paramsOut, &patternsOut, &every, &skip, &rate, &l2, &scalarL2};
+    return {&tune,        &map,  &generate,  &timelimit, &depthlimit, &iterations, &pairs,
+            &concurrency, &out,  &history,   &params,    &resume,     &seed,       &ai,
+            &server,      &work, &stability, &test,      &patterns,   &paramsOut,  &patternsOut,
+            &every,       &skip, &rate,      &l2,        &scalarL2};
 }
 
 // Every option is declared for every subcommand, so that --help lists them all; the long names
