@@ -17,7 +17,7 @@ struct SpsaOptions {
     // NAME, NAME:C or NAME:C:A per tuned parameter.
     std::vector<std::string> tune;
     std::vector<std::string> maps;
-    std::vector<GenerateSpec> generated;
+    std::vector<MapBatch> generated;
     std::uint32_t timelimit = 0;
     unsigned depthlimit = 0;
     unsigned iterations = 100;

@@ -15,8 +15,8 @@ bool readNumber(const std::string& value, unsigned max, unsigned& slot) {
 }
 
 // One "key=value" item of a description.
-bool readItem(const std::string& key, const std::string& value, GenerateSpec& spec) {
-    GeneratorOptions& o = spec.options;
+bool readItem(const std::string& key, const std::string& value, MapBatch& batch) {
+    GeneratorOptions& o = batch.options;
     unsigned pair[4] = {};
     if (key == "specials" && parseNumberList(value, 4, 2500, pair)) {
         o.choice = pair[0];
@@ -30,7 +30,7 @@ bool readItem(const std::string& key, const std::string& value, GenerateSpec& sp
         o.bombStrength = pair[1];
         return true;
     }
-    return (key == "count" && readNumber(value, 1000, spec.count) && spec.count > 0) ||
+    return (key == "count" && readNumber(value, 1000, batch.count) && batch.count > 0) ||
            (key == "players" && readNumber(value, 8, o.players)) ||
            (key == "size" && parseSize(value, o.width, o.height)) ||
            (key == "holes" && readNumber(value, 100, o.holes)) ||
@@ -38,15 +38,11 @@ bool readItem(const std::string& key, const std::string& value, GenerateSpec& sp
            (key == "overrides" && readNumber(value, 255, o.overrides));
 }
 
-// The map at `path` with its seats and bound; false (logged by the map or here) when it
-// cannot be read or is not a valid map.
+// The map at `path` with its seats and bound; false (logged as every program logs a map it
+// cannot use) when it cannot be read or is not a valid map.
 bool addMap(const std::string& path, std::uint32_t timelimit, std::vector<TuneMap>& maps) {
     Map map;
-    const MapLoad load = map.readFile(path);
-    if (load == MapLoad::INVALID) {
-        LOG(tuneLogger(), FATAL) << "Invalid map " << path;
-    }
-    if (load != MapLoad::VALID) {
+    if (!readProgramMap(map, path, tuneLogger())) {
         return false;
     }
     maps.push_back({path, map.getPlayers(),
@@ -62,25 +58,25 @@ LogPtr tuneLogger() {
     return logger;
 }
 
-bool parseGenerateSpec(const std::string& text, GenerateSpec& spec, std::string& error) {
+bool parseMapBatch(const std::string& text, MapBatch& batch, std::string& error) {
     std::istringstream items(text);
     for (std::string item; std::getline(items, item, ':');) {
         const std::size_t equals = item.find('=');
         if (equals == std::string::npos ||
-            !readItem(item.substr(0, equals), item.substr(equals + 1), spec)) {
+            !readItem(item.substr(0, equals), item.substr(equals + 1), batch)) {
             error = "--generate " + text + ": cannot read '" + item + "'";
             return false;
         }
     }
     std::string reason;
-    if (!checkGeneratorOptions(spec.options, reason)) {
+    if (!checkGeneratorOptions(batch.options, reason)) {
         error = "--generate " + text + ": " + reason;
         return false;
     }
     return true;
 }
 
-bool prepareMaps(const std::vector<std::string>& files, const std::vector<GenerateSpec>& specs,
+bool prepareMaps(const std::vector<std::string>& files, const std::vector<MapBatch>& batches,
                  const std::string& folder, std::uint32_t seed, std::uint32_t timelimit,
                  std::vector<TuneMap>& maps) {
     for (const std::string& file : files) {
@@ -91,9 +87,9 @@ bool prepareMaps(const std::vector<std::string>& files, const std::vector<Genera
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     unsigned number = 0;
-    for (const GenerateSpec& spec : specs) {
-        for (unsigned i = 0; i < spec.count; ++i) {
-            GeneratorOptions options = spec.options;
+    for (const MapBatch& batch : batches) {
+        for (unsigned i = 0; i < batch.count; ++i) {
+            GeneratorOptions options = batch.options;
             options.seed = seed + ++number;
             const std::string path = folder + "/gen-" + std::to_string(number) + ".map";
             std::string text, reason;

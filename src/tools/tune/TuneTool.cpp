@@ -31,7 +31,7 @@ std::string TuneTool::commandNames() {
 const std::vector<TuneTool::Command>& TuneTool::commands() {
     static const std::vector<Command> table = {
         {"spsa",
-         {{"spsa --tune NAME[:C[:A]]... (-m MAP | --generate SPEC)... [-t MS | -d N] "
+         {{"spsa --tune NAME[:C[:A]]... (-m MAP | --generate RECIPE)... [-t MS | -d N] "
            "[-n ITERATIONS] [-g PAIRS] [-j N] [-o OUT.params] [--history OUT.csv] "
            "[--params FILE | --resume]",
            "tune search parameters by games between two perturbed copies"}},
@@ -108,7 +108,7 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
       generate(listOption(generateSlot, tool.m_generateTexts,
                           "Generated maps to play on, e.g. count=4:players=4:size=12x12 "
                           "(repeatable)",
-                          0, "generate", "SPEC")),
+                          0, "generate", "RECIPE")),
       timelimit(tool.m_spsa.timelimit, "Milliseconds per move (default 0: none)", 't', "timelimit"),
       depthlimit(tool.m_spsa.depthlimit, "Depth limit sent to the players (default 0: none)", 'd',
                  "depthlimit"),
@@ -232,10 +232,10 @@ void TuneTool::checkSpsa(std::vector<std::string>& errors) {
         errors.push_back("--resume takes the parameters and the seed from the --out file");
     }
     for (const std::string& text : m_generateTexts) {
-        GenerateSpec spec;
+        MapBatch batch;
         std::string error;
-        if (parseGenerateSpec(text, spec, error)) {
-            m_spsa.generated.push_back(spec);
+        if (parseMapBatch(text, batch, error)) {
+            m_spsa.generated.push_back(batch);
         } else {
             errors.push_back(error);
         }
