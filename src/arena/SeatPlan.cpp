@@ -1,14 +1,17 @@
 // The seat rotation and the seeds of a tournament's games.
 #include "arena/SeatPlan.hpp"
 
+#include <algorithm>
+
 SeatPlan planGames(const std::vector<std::string>& maps, const std::vector<std::size_t>& seatCounts,
                    unsigned games, std::size_t entries, std::uint32_t seed) {
     SeatPlan plan;
     if (entries == 0) {
         return plan;
     }
-    for (std::size_t m = 0; m < maps.size() && m < seatCounts.size(); ++m) {
-        for (unsigned g = 0; g < games; ++g) {
+    const std::size_t mapCount = std::min(maps.size(), seatCounts.size());
+    for (unsigned g = 0; g < games; ++g) {
+        for (std::size_t m = 0; m < mapCount; ++m) {
             PlannedGame game;
             game.index = static_cast<unsigned>(plan.size() + 1);
             game.map = maps[m];
