@@ -1,6 +1,6 @@
-// The learned terms of the evaluation: stable stones checked against random continuations,
-// the pattern tables' file, and the patterns and the whole evaluation on mirror images of
-// classic positions.
+// Terms of the evaluation: stable stones checked against random continuations, the pattern
+// tables' file, the patterns and the whole evaluation on mirror images of classic positions,
+// and the risk of being taken out handed on by inversions.
 #include <algorithm>
 #include <random>
 #include <sstream>
@@ -226,4 +226,27 @@ TEST(PatternSet, MirrorImagesScoreAlikeOnClassic) {
                       Evaluator(image, params).playerScores(image));
         }
     }
+}
+
+// With three players and an inversion square that will be taken, player 1 is about to hold
+// what its predecessor, player 3, holds now: 2 stones, so player 1 is at risk of being taken
+// out although it has 8. Without inversions to come its own stones keep it safe.
+TEST(EvaluationInversions, HandOnTheRiskOfBeingTakenOut) {
+    const auto map = mapFromText("3\n0\n0 0\n6 6\n"
+                                 "1 1 1 1 0 0\n"
+                                 "1 1 1 1 0 0\n"
+                                 "2 2 2 0 0 0\n"
+                                 "2 2 0 0 0 0\n"
+                                 "3 3 0 0 0 0\n"
+                                 "0 0 0 0 0 i\n");
+    ASSERT_NE(map, nullptr);
+    const SearchBoard board(*map);
+    const auto score = [&board](int taken, int penalty) {
+        SearchParams params;
+        params.inversionTakenPercent = taken;
+        params.survivalPenalty = penalty;
+        return Evaluator(board, params).evaluate(board, Player::P1);
+    };
+    EXPECT_LT(score(100, 100), score(100, 0));
+    EXPECT_GE(score(0, 100), score(0, 0));
 }

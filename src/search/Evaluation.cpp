@@ -90,7 +90,9 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
 // Frontier and potential mobility from the free squares next to stones (on a large map most
 // squares are empty and far from any stone), then the squares stone by stone and the stable
 // stones, then per player: stones by game stage, mobility, the stocks, the patterns and, with
-// three or more players, the risk of being taken out.
+// three or more players, the risk of being taken out. The inversions still to come hand the
+// stones on, and with them that risk: a player whose predecessor is out holds nothing after
+// the next inversion.
 std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
     std::array<int, 9> stoneScore{};
     NearStones near;
@@ -134,7 +136,8 @@ std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
                        : m_params.potentialMobilityWeight * near.potentialMoves(board, player);
         score[p] = mobility + stockValue(board, player);
         if (!twoPlayers) {
-            score[p] += survivalScore(board.stones(player));
+            stoneScore[p] +=
+                survivalScore(board.stones(player), std::max(board.validPlayers(), 1u) - 1);
         }
     }
     if (!twoPlayers && inversions > 0) {
@@ -147,9 +150,12 @@ std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
     return score;
 }
 
-// The stable stones, found only when they count.
+// The stable stones, found only when they count: in games of many players a stone that no
+// capture can flip still changes hands with every inversion and choice, and the term made
+// the play on four-player maps weaker.
 void Evaluator::addStable(const SearchBoard& board, int* stoneScore) const {
-    if (m_params.stabilityWeight == 0) {
+    if (m_params.stabilityWeight == 0 ||
+        board.validPlayers() > static_cast<unsigned>(m_params.stabilityMaxPlayers)) {
         return;
     }
     std::array<unsigned, 9> stable{};
@@ -282,9 +288,12 @@ int Evaluator::bombPhaseScore(const SearchBoard& board, Player root) const {
 }
 
 // With three or more players, a player with few stones may be taken out by the next few
-// captures and never come back.
-int Evaluator::survivalScore(unsigned held) const {
-    const int missing = m_params.survivalStones - static_cast<int>(held);
+// captures and never come back. Every opponent moves between two of the player's own moves,
+// so the stones that are safe enough grow with the opponents (survivalStones is the count
+// for three of them).
+int Evaluator::survivalScore(unsigned held, unsigned opponents) const {
+    const int safe = m_params.survivalStones * static_cast<int>(opponents) / 3;
+    const int missing = safe - static_cast<int>(held);
     return missing <= 0 ? 0 : -m_params.survivalPenalty * missing;
 }
 

@@ -54,9 +54,9 @@ struct SearchParams {
     int stoneWeightLate = 8;
     // With three or more players the stage is the square of the filled fraction, so that
     // stones count fully only late. A player with few stones may be taken out by the next few
-    // captures and never come back: below survivalStones each missing stone costs
-    // survivalPenalty. Together they gave 161 first places in 192 games on an 8-player map
-    // against 138 without them.
+    // captures and never come back: below survivalStones (with three opponents; in proportion
+    // to their number) each missing stone costs survivalPenalty. Together they gave 161 first
+    // places in 192 games on an 8-player map against 138 without them.
     int survivalStones = 8;
     int survivalPenalty = 20;
     // Square values from the geometry of the map. A square on which no line can be closed from
@@ -79,14 +79,17 @@ struct SearchParams {
     int bombBaseValue = 10;
     int bombAreaValue = 3;
     // With three or more players each open inversion square is taken with this chance (in
-    // percent) in the expectation of the stones over the inversions still to come.
-    int inversionTakenPercent = 70;
+    // percent) in the expectation of the stones over the inversions still to come. In games
+    // on eight8p every inversion square was taken before the end.
+    int inversionTakenPercent = 100;
     // Two players: with this many empty squares or fewer, and an odd number of them, the side
     // on turn gets the last move unless someone passes, and gains this bonus.
     int parityEmpties = 14;
     int parityBonus = 20;
-    // A stone that no capture can flip any more (see StableStones), on top of its square.
+    // A stone that no capture can flip any more (see StableStones), on top of its square,
+    // while at most stabilityMaxPlayers players are in the game.
     int stabilityWeight = 5;
+    int stabilityMaxPlayers = 2;
     // The pattern terms (edge lines and corner blocks, see PatternSet) count with this many
     // per cent of their weights in `patterns`.
     int patternPercent = 100;
