@@ -156,7 +156,7 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
     OPTA::VariableArgument<std::string> search(
         m_strategyName,
         "Search: paranoid or brs (alpha-beta, for three or more players), or mcts (any number); "
-        "default by the map's players and size",
+        "default by the map's players, size and special squares",
         "search");
     search.valuename("paranoid|brs|mcts");
     search.check_typed(checkStrategy);
@@ -287,8 +287,15 @@ SearchBoard& AiPlayer::positionOf(const Game& game) {
 }
 
 std::string AiPlayer::searchFor(const SearchBoard& board) const {
-    return m_strategyName.empty() ? defaultSearch(board.players(), board.nonHoles())
-                                  : m_strategyName;
+    if (!m_strategyName.empty()) {
+        return m_strategyName;
+    }
+    bool swapSquares = false;
+    for (unsigned i = 0; i < board.size(); ++i) {
+        const Square s = board.square(static_cast<index_t>(i));
+        swapSquares = swapSquares || s == Square::CHOICE || s == Square::INVERSION;
+    }
+    return defaultSearch(board.players(), board.nonHoles(), swapSquares);
 }
 
 // One search per game: the tree search, whose nodes take the --hash memory, or alpha-beta with

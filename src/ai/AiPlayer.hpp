@@ -31,7 +31,8 @@ protected:
 
 private:
     // The search of the options for a map: the one of --search, else the default for the
-    // map's players and size; the searcher or tree search is made with the options applied.
+    // map's players, size and special squares; the searcher or tree search is made with the
+    // options applied.
     std::string searchFor(const SearchBoard& board) const;
     void prepareSearch(const SearchBoard& board);
     // The search board of the game's position: the one that followed the game, or a new one

@@ -166,8 +166,9 @@ struct ParamInfo {
 };
 
 // The search reversi-ai plays when --search is not given, "brs", "paranoid" or "mcts", by the
-// number of players and the playable squares of the map, as measured in docs/ai.md.
-const char* defaultSearch(unsigned players, unsigned squares);
+// number of players, the playable squares of the map and whether it has choice or inversion
+// squares (which hand stones from player to player), as measured in docs/ai.md.
+const char* defaultSearch(unsigned players, unsigned squares, bool swapSquares);
 
 // Every tunable parameter, in the order of the struct.
 std::span<const ParamInfo> paramTable();
