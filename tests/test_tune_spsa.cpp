@@ -1,7 +1,7 @@
 // reversi-tune spsa: the update climbs a noisy synthetic objective to its optimum and a resumed
 // run goes on exactly as an uninterrupted one; the seat plan swaps and rotates the two sides; a
 // real run of quick games on 127.0.0.1 writes a params file reversi-ai reads and the history,
-// and resumes; mistakes on the command line are refused.
+// and resumes; the same run as jobs ends the same; mistakes on the command line are refused.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -127,6 +127,8 @@ TEST(Spsa, GamePairsSwapSeatsAndRotateOverTheMap) {
     EXPECT_EQ(fourSeatPlaces.size(), 6u);
 }
 
+// Best-reply search on the 3-player map too: at a depth limit without a time limit the tree
+// search thinks for its own second per move.
 TEST(TuneSpsa, ARealRunWritesParamsAndHistoryAndResumes) {
     TempFolder dir;
     const std::string params = dir.file("tuned.params");
@@ -148,7 +150,10 @@ TEST(TuneSpsa, ARealRunWritesParamsAndHistoryAndResumes) {
                                   "-o",
                                   params,
                                   "--work",
-                                  dir.file("work")};
+                                  dir.file("work"),
+                                  "--ai",
+                                  programPath("reversi-ai") +
+                                      " -s {host} -p {port} --seed {seed} --search brs"};
     auto run = [&](unsigned iterations, std::vector<std::string> more) {
         auto all = args;
         all.insert(all.end(), {"-n", std::to_string(iterations)});
@@ -187,6 +192,56 @@ TEST(TuneSpsa, ARealRunWritesParamsAndHistoryAndResumes) {
     EXPECT_EQ(ai.exitStatus, 0) << ai.err;
 }
 
+// The same run played here and as jobs (each game a shell command of the list, the step taken
+// from their result files) plays the same games and ends with the same files.
+TEST(TuneSpsa, JobsPlayTheGamesOfALiveRun) {
+    TempFolder dir;
+    auto tune = [&](const std::string& name, std::vector<std::string> more) {
+        std::vector<std::string> args{"spsa",
+                                      "--tune",
+                                      "orderSquareScale:16",
+                                      "-m",
+                                      mapPath("classic8x8.map"),
+                                      "-d",
+                                      "1",
+                                      "-g",
+                                      "1",
+                                      "-n",
+                                      "2",
+                                      "-o",
+                                      dir.file(name + ".params"),
+                                      "--work",
+                                      dir.file(name + "-work")};
+        args.insert(args.end(), more.begin(), more.end());
+        return runProcess(programPath("reversi-tune"), args, 240s);
+    };
+    const auto live = tune("live", {"--seed", "4", "-j", "1"});
+    ASSERT_EQ(live.exitStatus, 0) << live.err;
+
+    const std::string jobs = dir.file("jobs.txt");
+    const auto emitted = tune("jobs", {"--seed", "4", "--emit-jobs", jobs});
+    ASSERT_EQ(emitted.exitStatus, 0) << emitted.err;
+    const auto early = tune("jobs", {"--resume", "--collect"});
+    EXPECT_EQ(early.exitStatus, 1);
+    EXPECT_NE(early.out.find("2 of the 2 games of iteration 1 have no result"), std::string::npos)
+        << early.out;
+    for (int iteration = 1; iteration <= 2; ++iteration) {
+        std::istringstream lines(readFile(jobs));
+        int count = 0;
+        for (std::string line; std::getline(lines, line); ++count) {
+            const auto job = runProcess("/bin/sh", {"-c", line}, 120s);
+            ASSERT_EQ(job.exitStatus, 0) << line << job.err;
+        }
+        EXPECT_EQ(count, 2);
+        const auto step = tune("jobs", {"--resume", "--collect", "--emit-jobs", jobs});
+        ASSERT_EQ(step.exitStatus, 0) << step.err;
+    }
+    EXPECT_EQ(readFile(jobs), "");
+    EXPECT_EQ(readFile(dir.file("jobs.params")), readFile(dir.file("live.params")));
+    EXPECT_EQ(readFile(dir.file("jobs.csv")), readFile(dir.file("live.csv")));
+    EXPECT_EQ(tune("jobs", {"--resume", "--single-game", "1"}).exitStatus, 1);
+}
+
 TEST(TuneSpsa, MistakesAreRefused) {
     const std::string map = mapPath("classic8x8.map");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
@@ -201,6 +256,9 @@ TEST(TuneSpsa, MistakesAreRefused) {
         {{"spsa", "--tune", "edgeValue", "-m", map, "-d", "300"}, "one byte"},
         {{"spsa", "--tune", "edgeValue", "-m", map, "-n", "0"}, "iterations"},
         {{"spsa", "--tune", "edgeValue", "-m", map, "--resume", "--seed", "3"}, "--resume"},
+        {{"spsa", "--tune", "edgeValue", "-m", map, "--collect"}, "give --resume"},
+        {{"spsa", "--tune", "edgeValue", "-m", map, "--resume", "--single-game", "0"},
+         "a game from 1"},
         {{"spsa", "--tune", "edgeValue", "-m", "/nonexistent.map"},
          "Cannot open map /nonexistent.map"},
     };

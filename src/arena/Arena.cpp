@@ -48,21 +48,6 @@ std::string gamesDirOf(const std::string& out) {
     return (fs::path(out) / "games").string();
 }
 
-// Whether a result file left in the folder is one of the planned game.
-bool matchesPlan(const GameResult& result, const PlannedGame& game,
-                 const std::vector<PlayerEntry>& players) {
-    if (result.game != game.index || result.map != game.map ||
-        result.seats.size() != game.seats.size()) {
-        return false;
-    }
-    for (std::size_t s = 0; s < game.seats.size(); ++s) {
-        if (result.seats[s].player != players[game.seats[s]].name) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 // The arena's options, each bound to the field of the Arena it fills; the repeatable ones
@@ -282,14 +267,15 @@ Arena::boundsOf(const std::vector<PlannedGame>& games) const {
 // one that left only a record (stopped half way), is played again.
 bool Arena::sortOutDone(std::vector<PlannedGame>& missing, std::vector<GameResult>& results) const {
     for (const PlannedGame& game : m_plan) {
-        const std::string path = gameFile(m_settings.gamesDir, game.index, ".result");
         GameResult result;
-        if (parseGameResult(textOrNothing(path), result) && result.status != GameStatus::Failed) {
-            if (!matchesPlan(result, game, m_players)) {
-                LOG(arenaLogger(), FATAL) << path << " is a game of another tournament; "
-                                          << "give another --out folder";
-                return false;
-            }
+        const PlayedState state = findPlayed(m_settings.gamesDir, game, m_players, result);
+        if (state == PlayedState::Foreign) {
+            LOG(arenaLogger(), FATAL) << gameFile(m_settings.gamesDir, game.index, ".result")
+                                      << " is a game of another tournament; "
+                                      << "give another --out folder";
+            return false;
+        }
+        if (state == PlayedState::Played) {
             results.push_back(result);
         } else {
             missing.push_back(game);

@@ -95,6 +95,22 @@ std::string gameFile(const std::string& gamesDir, unsigned game, const std::stri
     return gamesDir + "/" + number + suffix;
 }
 
+PlayedState findPlayed(const std::string& gamesDir, const PlannedGame& game,
+                       const std::vector<PlayerEntry>& players, GameResult& result) {
+    std::string text, reason;
+    if (!readWholeFile(gameFile(gamesDir, game.index, ".result"), text, reason) ||
+        !parseGameResult(text, result) || result.status == GameStatus::Failed) {
+        return PlayedState::Missing;
+    }
+    bool same = result.game == game.index && result.map == game.map &&
+                result.seats.size() == game.seats.size();
+    for (std::size_t s = 0; same && s < game.seats.size(); ++s) {
+        same =
+            game.seats[s] < players.size() && result.seats[s].player == players[game.seats[s]].name;
+    }
+    return same ? PlayedState::Played : PlayedState::Foreign;
+}
+
 std::chrono::milliseconds gameBound(std::uint32_t timelimit, unsigned cells, unsigned players,
                                     unsigned overrides, unsigned bombs) {
     const milliseconds perMove =

@@ -36,6 +36,13 @@ std::string siblingProgram(const std::string& name);
 // Where a game keeps its files: <dir>/<number>.record, .server.log, .seat<s>.log, .result.
 std::string gameFile(const std::string& gamesDir, unsigned game, const std::string& suffix);
 
+// What a games folder holds for a planned game: nothing usable (no file, an unreadable one or
+// a failed game, all to be played again), its result, or the result of another game under its
+// number (a folder of another tournament).
+enum class PlayedState { Missing, Played, Foreign };
+PlayedState findPlayed(const std::string& gamesDir, const PlannedGame& game,
+                       const std::vector<PlayerEntry>& players, GameResult& result);
+
 // How long a game may take before it counts as hung: a start-up allowance plus, for every
 // move the map allows (each square filled, overridden or bombed once, every player's override
 // stones and bombs), the time limit and a margin; a minute per move without a time limit.

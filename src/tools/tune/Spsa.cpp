@@ -98,21 +98,39 @@ SearchParams Spsa::current() const {
 }
 
 // The signs of an iteration depend only on the seed and the iteration's number, so that a
-// resumed run draws what the uninterrupted one would have drawn.
-bool Spsa::step(const PlayIteration& play) {
-    const double k = m_iteration;
-    const double ck = 1 / std::pow(k + 1, m_schedule.gamma);
-    const double ak = 1 / std::pow(m_schedule.stability + k + 1, m_schedule.alpha);
+// resumed run draws what the uninterrupted one would have drawn, and a job of an iteration
+// played elsewhere plays the same pair.
+std::vector<double> Spsa::signs() const {
     std::seed_seq seeds{m_seed, m_iteration};
     std::mt19937 random(seeds);
-    std::vector<double> delta, plus, minus;
-    for (const SpsaParam& param : m_params) {
+    std::vector<double> delta;
+    for (std::size_t i = 0; i < m_params.size(); ++i) {
         delta.push_back(std::bernoulli_distribution(0.5)(random) ? 1.0 : -1.0);
-        plus.push_back(param.theta + param.c * ck * delta.back());
-        minus.push_back(param.theta - param.c * ck * delta.back());
     }
-    const SpsaPair pair{applyValues(m_base, m_params, plus), applyValues(m_base, m_params, minus),
-                        current()};
+    return delta;
+}
+
+double Spsa::perturbation() const {
+    return 1 / std::pow(m_iteration + 1.0, m_schedule.gamma);
+}
+
+SpsaPair Spsa::pair() const {
+    const std::vector<double> delta = signs();
+    const double ck = perturbation();
+    std::vector<double> plus, minus;
+    for (std::size_t i = 0; i < m_params.size(); ++i) {
+        const SpsaParam& param = m_params[i];
+        plus.push_back(param.theta + param.c * ck * delta[i]);
+        minus.push_back(param.theta - param.c * ck * delta[i]);
+    }
+    return {applyValues(m_base, m_params, plus), applyValues(m_base, m_params, minus), current()};
+}
+
+bool Spsa::step(const PlayIteration& play) {
+    const double ck = perturbation();
+    const double ak = 1 / std::pow(m_schedule.stability + m_iteration + 1, m_schedule.alpha);
+    const std::vector<double> delta = signs();
+    const SpsaPair pair = this->pair();
     const std::optional<PairCounts> outcome = play(m_iteration, pair);
     if (!outcome) {
         return false;

@@ -73,6 +73,8 @@ public:
     // Plays one iteration and updates the values; false when it was interrupted (nothing
     // changes then).
     bool step(const PlayIteration& play);
+    // The sides the next iteration plays.
+    SpsaPair pair() const;
 
     unsigned iteration() const { return m_iteration; }
     bool finished() const { return m_iteration >= m_schedule.iterations; }
@@ -85,6 +87,11 @@ public:
     const PairCounts& total() const { return m_total; }
 
 private:
+    // The sign of each parameter's perturbation in the next iteration, and its size there as
+    // a share of c.
+    std::vector<double> signs() const;
+    double perturbation() const;
+
     SearchParams m_base;
     std::vector<SpsaParam> m_params;
     SpsaSchedule m_schedule;

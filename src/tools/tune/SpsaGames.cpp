@@ -7,6 +7,7 @@
 #include "arena/PlayerList.hpp"
 #include "arena/Standings.hpp"
 #include "arena/Tournament.hpp"
+#include "tools/tune/TuneMaps.hpp"
 
 namespace {
 
@@ -71,39 +72,123 @@ std::string paramArguments(const SearchParams& params, const std::vector<SpsaPar
 SpsaGames::SpsaGames(std::vector<TuneMap> maps, const GameSettings& settings, std::string aiCommand,
                      std::vector<SpsaParam> tuned, unsigned pairs, unsigned concurrency,
                      std::uint32_t seed)
-    : m_maps(std::move(maps)), m_settings(settings), m_aiCommand(std::move(aiCommand)),
-      m_tuned(std::move(tuned)), m_pairs(pairs), m_concurrency(concurrency), m_seed(seed) {}
+    : m_maps(std::move(maps)), m_settings(settings), m_root(settings.gamesDir),
+      m_aiCommand(std::move(aiCommand)), m_tuned(std::move(tuned)), m_pairs(pairs),
+      m_concurrency(concurrency), m_seed(seed) {}
 
-// The games folder holds only the iteration being played: the files of the one before are
-// removed first.
-std::optional<PairCounts> SpsaGames::play(unsigned k, const SpsaPair& pair) {
-    std::error_code error;
-    std::filesystem::remove_all(m_settings.gamesDir, error);
-    std::filesystem::create_directories(m_settings.gamesDir, error);
-    if (error) {
-        LOG(arenaLogger(), FATAL) << "Cannot create " << m_settings.gamesDir << ": "
-                                  << error.message();
-        return std::nullopt;
-    }
+SeatPlan SpsaGames::plan(unsigned k) const {
+    return planIteration(m_maps, k, m_pairs, m_seed + k * 7919u);
+}
+
+void SpsaGames::setPlayers(const SpsaPair& pair) {
     m_settings.players.clear();
     const SearchParams* const sides[] = {&pair.plus, &pair.minus, &pair.current};
     for (std::size_t entry = 0; entry < std::size(sides); ++entry) {
         m_settings.players.push_back(
             {EntryNames[entry], m_aiCommand + paramArguments(*sides[entry], m_tuned)});
     }
+}
+
+RunRequest SpsaGames::request(SeatPlan games) const {
     RunRequest request;
-    request.games = planIteration(m_maps, k, m_pairs, m_seed + k * 7919u);
-    for (const PlannedGame& game : request.games) {
+    for (const PlannedGame& game : games) {
         const auto map = std::find_if(m_maps.begin(), m_maps.end(),
                                       [&game](const TuneMap& m) { return m.path == game.map; });
         request.bounds.push_back(map->bound);
     }
+    request.games = std::move(games);
     request.concurrency = m_concurrency;
     request.showProgress = false;
+    return request;
+}
+
+std::string SpsaGames::gamesDir(unsigned k) const {
+    return m_root + "/iteration" + std::to_string(k + 1);
+}
+
+// Here the games folder holds only the iteration being played: the files of those before are
+// removed first.
+std::optional<PairCounts> SpsaGames::play(unsigned k, const SpsaPair& pair) {
+    std::error_code error;
+    std::filesystem::remove_all(m_root, error);
+    std::filesystem::create_directories(gamesDir(k), error);
+    if (error) {
+        LOG(tuneLogger(), FATAL) << "Cannot create " << gamesDir(k) << ": " << error.message();
+        return std::nullopt;
+    }
+    setPlayers(pair);
+    m_settings.gamesDir = gamesDir(k);
     PairCounts counts;
-    const RunEnd end = runGames(request, m_settings, [&counts](const GameResult& result) {
+    const RunEnd end = runGames(request(plan(k)), m_settings, [&counts](const GameResult& result) {
         addOutcome(result, counts);
         return false;
     });
     return end == RunEnd::Completed ? std::optional<PairCounts>(counts) : std::nullopt;
+}
+
+bool SpsaGames::playOne(unsigned k, const SpsaPair& pair, unsigned index) {
+    const SeatPlan games = plan(k);
+    if (index == 0 || index > games.size()) {
+        LOG(tuneLogger(), FATAL) << "An iteration has only " << games.size() << " games";
+        return false;
+    }
+    setPlayers(pair);
+    m_settings.gamesDir = gamesDir(k);
+    GameResult result;
+    if (findPlayed(m_settings.gamesDir, games[index - 1], m_settings.players, result) ==
+        PlayedState::Played) {
+        LOG(tuneLogger(), INFO) << "Game " << index << " has been played already";
+        return true;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(m_settings.gamesDir, error);
+    bool finished = false;
+    const RunEnd end =
+        runGames(request({games[index - 1]}), m_settings, [&finished](const GameResult& result) {
+            finished = result.status != GameStatus::Failed;
+            return false;
+        });
+    return end == RunEnd::Completed && finished;
+}
+
+// The outcomes of the games of iteration k that have a result in the games folder, and the
+// games that have none.
+SeatPlan SpsaGames::gather(unsigned k, PairCounts& counts) const {
+    std::vector<PlayerEntry> entries;
+    for (const char* name : EntryNames) {
+        entries.push_back({name, ""});
+    }
+    SeatPlan missing;
+    for (const PlannedGame& game : plan(k)) {
+        GameResult result;
+        if (findPlayed(gamesDir(k), game, entries, result) == PlayedState::Played) {
+            addOutcome(result, counts);
+        } else {
+            missing.push_back(game);
+        }
+    }
+    return missing;
+}
+
+SeatPlan SpsaGames::missing(unsigned k) const {
+    PairCounts counts;
+    return gather(k, counts);
+}
+
+std::optional<PairCounts> SpsaGames::collect(unsigned k) const {
+    PairCounts counts;
+    const SeatPlan left = gather(k, counts);
+    if (!left.empty()) {
+        LOG(tuneLogger(), FATAL) << left.size() << " of the " << plan(k).size()
+                                 << " games of iteration " << k + 1 << " have no result in "
+                                 << gamesDir(k) << " yet (the first: game " << left.front().index
+                                 << ")";
+        return std::nullopt;
+    }
+    return counts;
+}
+
+void SpsaGames::discard(unsigned k) const {
+    std::error_code error;
+    std::filesystem::remove_all(gamesDir(k), error);
 }

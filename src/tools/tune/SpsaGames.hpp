@@ -12,6 +12,7 @@
 #include "arena/Elo.hpp"
 #include "arena/GameRun.hpp"
 #include "arena/SeatPlan.hpp"
+#include "arena/Tournament.hpp"
 #include "tools/tune/Spsa.hpp"
 
 // A map to play on: its file, its number of seats and the bound on one game.
@@ -37,20 +38,41 @@ void addOutcome(const GameResult& result, PairCounts& counts);
 // " --param NAME=VALUE" for every parameter named by paramsToName, quoted for the shell.
 std::string paramArguments(const SearchParams& params, const std::vector<SpsaParam>& tuned);
 
+// An iteration's games, played here (all of them, up to J at a time) or as jobs of a list, one
+// game per job, which may run on other machines that share the folders.
 class SpsaGames {
 public:
-    // `settings` gives the server, the games folder and the limits; its players are set per
-    // iteration from `aiCommand` and the parameters of each side.
+    // `settings` gives the server, the folder of the games (one folder per iteration in it)
+    // and the limits; its players are set per iteration from `aiCommand` and the parameters of
+    // each side.
     SpsaGames(std::vector<TuneMap> maps, const GameSettings& settings, std::string aiCommand,
               std::vector<SpsaParam> tuned, unsigned pairs, unsigned concurrency,
               std::uint32_t seed);
 
+    // The games of iteration k.
+    SeatPlan plan(unsigned k) const;
     // Plays iteration k; none when the run was interrupted or a player could not start.
     std::optional<PairCounts> play(unsigned k, const SpsaPair& pair);
+    // Plays game `index` of iteration k beside the others in the games folder; true when it
+    // finished or had been played already.
+    bool playOne(unsigned k, const SpsaPair& pair, unsigned index);
+    // The games of iteration k that have no result in the games folder yet.
+    SeatPlan missing(unsigned k) const;
+    // The outcomes of iteration k from the games folder; none (logged) while a game of it has
+    // no result.
+    std::optional<PairCounts> collect(unsigned k) const;
+    // Removes the games of iteration k once its step is taken.
+    void discard(unsigned k) const;
 
 private:
+    std::string gamesDir(unsigned k) const;
+    void setPlayers(const SpsaPair& pair);
+    RunRequest request(SeatPlan games) const;
+    SeatPlan gather(unsigned k, PairCounts& counts) const;
+
     std::vector<TuneMap> m_maps;
     GameSettings m_settings;
+    std::string m_root;
     std::string m_aiCommand;
     std::vector<SpsaParam> m_tuned;
     unsigned m_pairs;

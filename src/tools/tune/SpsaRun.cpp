@@ -155,6 +155,69 @@ bool parseSpsaState(const std::string& text, SpsaState& state) {
     return found;
 }
 
+namespace {
+
+// The next iteration's games that have no result yet, one job each; an empty list once the run
+// is over. The --out file is written first, since the jobs start from it.
+bool emitJobs(const SpsaOptions& options, const Spsa& spsa, const SpsaGames& games,
+              std::uint32_t seed, const std::string& history) {
+    std::string jobs, reason;
+    const SeatPlan missing = spsa.finished() ? SeatPlan{} : games.missing(spsa.iteration());
+    for (const PlannedGame& game : missing) {
+        jobs += options.jobCommand + std::to_string(game.index) + "\n";
+    }
+    if (!saveFiles(options, spsa, seed, history) ||
+        !writeFileAtomically(options.jobsFile, jobs, reason)) {
+        LOG(tuneLogger(), FATAL) << "Cannot write " << options.jobsFile << ": " << reason;
+        return false;
+    }
+    if (spsa.finished()) {
+        LOG(tuneLogger(), INFO) << "All " << options.iterations << " iterations are done; "
+                                << options.jobsFile << " is empty";
+    } else {
+        LOG(tuneLogger(), INFO) << "Wrote " << missing.size() << " jobs of iteration "
+                                << spsa.iteration() + 1 << " to " << options.jobsFile
+                                << "; then take its step with --resume --collect";
+    }
+    return true;
+}
+
+bool collectStep(const SpsaOptions& options, Spsa& spsa, const SpsaGames& games, std::uint32_t seed,
+                 std::string& history) {
+    const unsigned k = spsa.iteration();
+    if (!spsa.step([&games](unsigned next, const SpsaPair&) { return games.collect(next); })) {
+        return false;
+    }
+    recordIteration(spsa, options.iterations, history);
+    if (!saveFiles(options, spsa, seed, history)) {
+        return false;
+    }
+    games.discard(k);
+    return true;
+}
+
+bool playLive(const SpsaOptions& options, Spsa& spsa, SpsaGames& games, std::uint32_t seed,
+              std::string& history) {
+    while (!spsa.finished()) {
+        if (!spsa.step(
+                [&games](unsigned k, const SpsaPair& pair) { return games.play(k, pair); })) {
+            if (interruptingSignal() != 0) {
+                LOG(tuneLogger(), WARN)
+                    << "Stopped by signal " << interruptingSignal() << " in iteration "
+                    << spsa.iteration() + 1 << "; go on with --resume";
+            }
+            return false;
+        }
+        recordIteration(spsa, options.iterations, history);
+        if (!saveFiles(options, spsa, seed, history)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool runSpsa(const SpsaOptions& options) {
     SearchParams base;
     SpsaState state;
@@ -183,23 +246,24 @@ bool runSpsa(const SpsaOptions& options) {
     SpsaGames games(maps, settings, options.aiCommand, tuned, options.pairs, options.concurrency,
                     seed);
     Spsa spsa(base, tuned, schedule, seed, state.iteration, state.total);
+    if ((options.singleGame > 0 || options.collect) && spsa.finished()) {
+        LOG(tuneLogger(), FATAL) << "All " << options.iterations << " iterations are done";
+        return false;
+    }
+    if (options.singleGame > 0) {
+        return games.playOne(spsa.iteration(), spsa.pair(), options.singleGame);
+    }
+    if (options.collect && !collectStep(options, spsa, games, seed, history)) {
+        return false;
+    }
+    if (!options.jobsFile.empty()) {
+        return emitJobs(options, spsa, games, seed, history);
+    }
+    if (options.collect) {
+        return true;
+    }
     LOG(tuneLogger(), INFO) << "SPSA of " << tuned.size() << " parameters from iteration "
                             << spsa.iteration() << " of " << options.iterations << " (seed " << seed
                             << ")";
-    while (!spsa.finished()) {
-        if (!spsa.step(
-                [&games](unsigned k, const SpsaPair& pair) { return games.play(k, pair); })) {
-            if (interruptingSignal() != 0) {
-                LOG(tuneLogger(), WARN)
-                    << "Stopped by signal " << interruptingSignal() << " in iteration "
-                    << spsa.iteration() + 1 << "; go on with --resume";
-            }
-            return false;
-        }
-        recordIteration(spsa, options.iterations, history);
-        if (!saveFiles(options, spsa, seed, history)) {
-            return false;
-        }
-    }
-    return true;
+    return playLive(options, spsa, games, seed, history);
 }

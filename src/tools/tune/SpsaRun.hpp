@@ -36,6 +36,14 @@ struct SpsaOptions {
     std::string serverPath;
     // Generated maps and the games of the current iteration go here.
     std::string work = "spsa-work";
+    // Games as jobs that may run on other machines sharing the folders: the file the shell
+    // commands of the next iteration's games are written to (one per line), the game a job
+    // plays, and whether the next iteration's step is taken from its games' result files.
+    std::string jobsFile;
+    unsigned singleGame = 0;
+    bool collect = false;
+    // A job's shell command without the number of its game at the end.
+    std::string jobCommand;
 };
 
 // What a params file written by a run holds besides the parameters: how far the run got.
@@ -54,5 +62,6 @@ std::string formatSpsaParams(const SearchParams& params, const std::vector<SpsaP
 // The state from the comments of such a file; false when the file holds none.
 bool parseSpsaState(const std::string& text, SpsaState& state);
 
-// Plays the run; false (logged) when it could not start or was interrupted.
+// Plays the run, or with jobs one step of it (a game, the step from the results, the list of
+// the next games); false (logged) when it could not start or was interrupted.
 bool runSpsa(const SpsaOptions& options);

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "arena/GameRun.hpp"
@@ -34,10 +36,13 @@ const std::vector<TuneTool::Command>& TuneTool::commands() {
          {{"spsa --tune NAME[:C[:A]]... (-m MAP | --generate RECIPE)... [-t MS | -d N] "
            "[-n ITERATIONS] [-g PAIRS] [-j N] [-o OUT.params] [--history OUT.csv] "
            "[--params FILE | --resume]",
-           "tune search parameters by games between two perturbed copies"}},
-         {"tune", "map", "generate", "timelimit", "depthlimit", "iterations", "pairs",
-          "concurrency", "out", "history", "params", "resume", "seed", "ai", "server", "work",
-          "stability"},
+           "tune search parameters by games between two perturbed copies"},
+          {"spsa ... [--resume] --emit-jobs FILE | spsa ... --resume (--single-game K | --collect "
+           "[--emit-jobs FILE])",
+           "the same with each iteration's games as jobs for other machines"}},
+         {"tune",        "map",  "generate",  "timelimit", "depthlimit",  "iterations", "pairs",
+          "concurrency", "out",  "history",   "params",    "resume",      "seed",       "ai",
+          "server",      "work", "stability", "emit-jobs", "single-game", "collect"},
          &TuneTool::spsa},
         {"texel",
          {{"texel RECORDS... [--test RECORDS]... [--params FILE] [--patterns FILE] "
@@ -91,6 +96,9 @@ struct TuneTool::CommandLine {
     OPTA::VariableArgument<std::uint32_t> seed;
     OPTA::VariableArgument<std::string> ai, server, work;
     OPTA::VariableArgument<double> stability;
+    OPTA::VariableArgument<std::string> jobs;
+    OPTA::VariableArgument<unsigned> single;
+    OPTA::SwitchArgument collect;
     OPTA::VariableArgument<std::string> test, patterns, paramsOut, patternsOut;
     OPTA::VariableArgument<unsigned> every, skip;
     OPTA::VariableArgument<double> rate, l2, scalarL2;
@@ -135,6 +143,11 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
       work(tool.m_spsa.work, "Folder for generated maps and games (default spsa-work)", "work"),
       stability(tool.m_stability, "spsa: the schedules' constant A (default iterations / 10)",
                 "stability"),
+      jobs(tool.m_spsa.jobsFile, "spsa: write the next iteration's games as shell commands",
+           "emit-jobs"),
+      single(tool.m_spsa.singleGame, "spsa: play only game k of the next iteration", "single-game"),
+      collect(tool.m_spsa.collect, "spsa: take the next iteration's step from its games' results",
+              "collect"),
       test(listOption(testSlot, tool.m_test,
                       "texel: held-out records or folders (default: every fifth game)", 0, "test",
                       "path")),
@@ -162,6 +175,8 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
     server.valuename("path");
     work.valuename("dir");
     stability.valuename("A");
+    jobs.valuename("file");
+    single.valuename("k");
     file.valuename("FILE").min(0).max(0);
     file.check_typed(
         [&tool](const auto&, const std::string& value) { tool.m_files.push_back(value); });
@@ -176,10 +191,11 @@ TuneTool::CommandLine::CommandLine(TuneTool& tool)
 }
 
 std::vector<OPTA::Argument*> TuneTool::CommandLine::all() {
-    return {&tune,        &map,  &generate,  &timelimit, &depthlimit, &iterations, &pairs,
-            &concurrency, &out,  &history,   &params,    &resume,     &seed,       &ai,
-            &server,      &work, &stability, &test,      &patterns,   &paramsOut,  &patternsOut,
-            &every,       &skip, &rate,      &l2,        &scalarL2};
+    return {&tune,   &map,         &generate, &timelimit, &depthlimit, &iterations,
+            &pairs,  &concurrency, &out,      &history,   &params,     &resume,
+            &seed,   &ai,          &server,   &work,      &stability,  &jobs,
+            &single, &collect,     &test,     &patterns,  &paramsOut,  &patternsOut,
+            &every,  &skip,        &rate,     &l2,        &scalarL2};
 }
 
 // Every option is declared for every subcommand, so that --help lists them all; the long names
@@ -231,6 +247,13 @@ void TuneTool::checkSpsa(std::vector<std::string>& errors) {
     if (m_spsa.resume && (given("params") || given("seed"))) {
         errors.push_back("--resume takes the parameters and the seed from the --out file");
     }
+    if ((given("single-game") || m_spsa.collect) && !m_spsa.resume) {
+        errors.push_back("--single-game and --collect go on from the --out file: give --resume");
+    }
+    if (given("single-game") && (m_spsa.singleGame == 0 || m_spsa.collect || given("emit-jobs"))) {
+        errors.push_back("--single-game takes a game from 1 and neither --collect nor "
+                         "--emit-jobs");
+    }
     for (const std::string& text : m_generateTexts) {
         MapBatch batch;
         std::string error;
@@ -267,7 +290,32 @@ bool TuneTool::spsa() {
                                                 : std::max(1u, std::thread::hardware_concurrency());
     m_spsa.stability = given("stability") ? std::optional<double>(m_stability) : std::nullopt;
     m_spsa.seed = given("seed") ? std::optional<std::uint32_t>(m_seed) : std::nullopt;
+    m_spsa.jobCommand = jobCommand();
     return runSpsa(m_spsa);
+}
+
+// Every job changes to the folder this program was started in, so that relative paths mean
+// the same on every machine that shares the file system, and goes on from the --out file.
+std::string TuneTool::jobCommand() const {
+    std::ostringstream command;
+    command << "cd " << shellQuote(std::filesystem::current_path().string()) << " && "
+            << shellQuote(siblingProgram("reversi-tune")) << " spsa";
+    for (const auto& [option, values] : {std::pair{"--tune", &m_spsa.tune},
+                                         {"--map", &m_spsa.maps},
+                                         {"--generate", &m_generateTexts}}) {
+        for (const std::string& value : *values) {
+            command << ' ' << option << ' ' << shellQuote(value);
+        }
+    }
+    command << " --timelimit " << m_spsa.timelimit << " --depthlimit " << m_spsa.depthlimit
+            << " --iterations " << m_spsa.iterations << " --pairs " << m_spsa.pairs << " --out "
+            << shellQuote(m_spsa.out) << " --history " << shellQuote(m_spsa.history) << " --ai "
+            << shellQuote(m_spsa.aiCommand) << " --server " << shellQuote(m_spsa.serverPath)
+            << " --work " << shellQuote(m_spsa.work);
+    if (given("stability")) {
+        command << " --stability " << std::setprecision(17) << m_stability;
+    }
+    return command.str() + " --resume --single-game ";
 }
 
 // The rules engine's own log lines (a disqualification while replaying) are not the output of

@@ -31,6 +31,8 @@ private:
     bool texel();
     // The checks of spsa's options; each mistake adds its message to `errors`.
     void checkSpsa(std::vector<std::string>& errors);
+    // The shell command of a job of the list, up to the number of its game.
+    std::string jobCommand() const;
 
     std::string m_command;
     SpsaOptions m_spsa;
