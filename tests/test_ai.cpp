@@ -34,7 +34,8 @@ TEST(ReversiAi, PlaysAWholeGameAndAnalysesItsRecord) {
     ScriptedProcess bot4(programPath("reversi-bot"), seat);
     const auto result = ai.wait(300s);
     EXPECT_EQ(result.exitStatus, 0) << result.out;
-    EXPECT_NE(result.out.find(" nps "), std::string::npos);
+    // The tree search plays four players by default; its line counts iterations per second.
+    EXPECT_NE(result.out.find(" ips "), std::string::npos) << result.out;
     EXPECT_FALSE(hasLogLine(result.out, "WARN", "No move searched, sending the first legal move"));
     const auto serverResult = server.wait(60s);
     EXPECT_EQ(serverResult.exitStatus, 0);

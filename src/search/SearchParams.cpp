@@ -15,6 +15,8 @@ using P = SearchParams;
 
 // From this many playable squares on, a map counts as large for the choice of the search.
 constexpr unsigned LargeMapSquares = 1000;
+// Up to this many players the tree search plays on maps with choice or inversion squares too.
+constexpr unsigned FewPlayers = 4;
 
 // Builds an entry of an integer or a real parameter.
 constexpr ParamInfo integer(const char* name, int P::*member, double min, double max,
@@ -127,9 +129,10 @@ std::string numberText(double v) {
 } // namespace
 
 // On a 50 x 50 map with four players, where the alpha-beta search reaches only 3-4 moves and
-// most moves of a turn are alike, paranoid search did best; on smaller maps the tree search
-// led against seven bots where no choice or inversion square hands stones around (holes8p),
-// best-reply search where they do (eight8p); docs/ai.md has the tables.
+// most moves of a turn are alike, paranoid search did best. On smaller maps the tree search
+// led at equal time and against the AI before it with four players; with eight it led against
+// seven bots where no choice or inversion square hands stones around (holes8p), best-reply
+// search where they do (eight8p). docs/ai.md has the tables.
 const char* defaultSearch(unsigned players, unsigned squares, bool swapSquares) {
     if (players < 3) {
         return "brs";
@@ -137,7 +140,7 @@ const char* defaultSearch(unsigned players, unsigned squares, bool swapSquares) 
     if (squares > LargeMapSquares) {
         return "paranoid";
     }
-    return swapSquares ? "brs" : "mcts";
+    return swapSquares && players > FewPlayers ? "brs" : "mcts";
 }
 
 std::span<const ParamInfo> paramTable() {
