@@ -128,19 +128,16 @@ std::string numberText(double v) {
 
 } // namespace
 
-// On a 50 x 50 map with four players, where the alpha-beta search reaches only 3-4 moves and
-// most moves of a turn are alike, paranoid search did best. On smaller maps the tree search
-// led at equal time and against the AI before it with four players; with eight it led against
-// seven bots where no choice or inversion square hands stones around (holes8p), best-reply
-// search where they do (eight8p). docs/ai.md has the tables.
+// On a 50 x 50 map with four players, where the alpha-beta search reaches only 3-4 moves,
+// best-reply search led the tree search and paranoid search at equal time and against three
+// bots. On smaller maps the tree search led at equal time and against the AI before it with
+// four players; with eight it led against seven bots where no choice or inversion square
+// hands stones around (holes8p), best-reply search where they do (eight8p). docs/ai.md has
+// the tables.
 const char* defaultSearch(unsigned players, unsigned squares, bool swapSquares) {
-    if (players < 3) {
-        return "brs";
-    }
-    if (squares > LargeMapSquares) {
-        return "paranoid";
-    }
-    return swapSquares && players > FewPlayers ? "brs" : "mcts";
+    const bool alphaBeta =
+        players < 3 || squares > LargeMapSquares || (swapSquares && players > FewPlayers);
+    return alphaBeta ? "brs" : "mcts";
 }
 
 std::span<const ParamInfo> paramTable() {
