@@ -114,9 +114,7 @@ double Spsa::perturbation() const {
     return 1 / std::pow(m_iteration + 1.0, m_schedule.gamma);
 }
 
-SpsaPair Spsa::pair() const {
-    const std::vector<double> delta = signs();
-    const double ck = perturbation();
+SpsaPair Spsa::sides(const std::vector<double>& delta, double ck) const {
     std::vector<double> plus, minus;
     for (std::size_t i = 0; i < m_params.size(); ++i) {
         const SpsaParam& param = m_params[i];
@@ -126,11 +124,15 @@ SpsaPair Spsa::pair() const {
     return {applyValues(m_base, m_params, plus), applyValues(m_base, m_params, minus), current()};
 }
 
+SpsaPair Spsa::pair() const {
+    return sides(signs(), perturbation());
+}
+
 bool Spsa::step(const PlayIteration& play) {
     const double ck = perturbation();
     const double ak = 1 / std::pow(m_schedule.stability + m_iteration + 1, m_schedule.alpha);
     const std::vector<double> delta = signs();
-    const SpsaPair pair = this->pair();
+    const SpsaPair pair = sides(delta, ck);
     const std::optional<PairCounts> outcome = play(m_iteration, pair);
     if (!outcome) {
         return false;

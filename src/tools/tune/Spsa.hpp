@@ -91,6 +91,8 @@ private:
     // a share of c.
     std::vector<double> signs() const;
     double perturbation() const;
+    // The plus and minus values for those signs and that size.
+    SpsaPair sides(const std::vector<double>& delta, double ck) const;
 
     SearchParams m_base;
     std::vector<SpsaParam> m_params;

@@ -72,21 +72,22 @@ std::string paramArguments(const SearchParams& params, const std::vector<SpsaPar
 SpsaGames::SpsaGames(std::vector<TuneMap> maps, const GameSettings& settings, std::string aiCommand,
                      std::vector<SpsaParam> tuned, unsigned pairs, unsigned concurrency,
                      std::uint32_t seed)
-    : m_maps(std::move(maps)), m_settings(settings), m_root(settings.gamesDir),
-      m_aiCommand(std::move(aiCommand)), m_tuned(std::move(tuned)), m_pairs(pairs),
-      m_concurrency(concurrency), m_seed(seed) {}
+    : m_maps(std::move(maps)), m_settings(settings), m_aiCommand(std::move(aiCommand)),
+      m_tuned(std::move(tuned)), m_pairs(pairs), m_concurrency(concurrency), m_seed(seed) {}
 
 SeatPlan SpsaGames::plan(unsigned k) const {
     return planIteration(m_maps, k, m_pairs, m_seed + k * 7919u);
 }
 
-void SpsaGames::setPlayers(const SpsaPair& pair) {
-    m_settings.players.clear();
+GameSettings SpsaGames::settingsFor(unsigned k, const SpsaPair& pair) const {
+    GameSettings settings = m_settings;
+    settings.gamesDir = gamesDir(k);
     const SearchParams* const sides[] = {&pair.plus, &pair.minus, &pair.current};
     for (std::size_t entry = 0; entry < std::size(sides); ++entry) {
-        m_settings.players.push_back(
+        settings.players.push_back(
             {EntryNames[entry], m_aiCommand + paramArguments(*sides[entry], m_tuned)});
     }
+    return settings;
 }
 
 RunRequest SpsaGames::request(SeatPlan games) const {
@@ -103,48 +104,46 @@ RunRequest SpsaGames::request(SeatPlan games) const {
 }
 
 std::string SpsaGames::gamesDir(unsigned k) const {
-    return m_root + "/iteration" + std::to_string(k + 1);
+    return m_settings.gamesDir + "/iteration" + std::to_string(k + 1);
 }
 
 // Here the games folder holds only the iteration being played: the files of those before are
 // removed first.
-std::optional<PairCounts> SpsaGames::play(unsigned k, const SpsaPair& pair) {
+std::optional<PairCounts> SpsaGames::play(unsigned k, const SpsaPair& pair) const {
     std::error_code error;
-    std::filesystem::remove_all(m_root, error);
+    std::filesystem::remove_all(m_settings.gamesDir, error);
     std::filesystem::create_directories(gamesDir(k), error);
     if (error) {
         LOG(tuneLogger(), FATAL) << "Cannot create " << gamesDir(k) << ": " << error.message();
         return std::nullopt;
     }
-    setPlayers(pair);
-    m_settings.gamesDir = gamesDir(k);
     PairCounts counts;
-    const RunEnd end = runGames(request(plan(k)), m_settings, [&counts](const GameResult& result) {
-        addOutcome(result, counts);
-        return false;
-    });
+    const RunEnd end =
+        runGames(request(plan(k)), settingsFor(k, pair), [&counts](const GameResult& result) {
+            addOutcome(result, counts);
+            return false;
+        });
     return end == RunEnd::Completed ? std::optional<PairCounts>(counts) : std::nullopt;
 }
 
-bool SpsaGames::playOne(unsigned k, const SpsaPair& pair, unsigned index) {
+bool SpsaGames::playOne(unsigned k, const SpsaPair& pair, unsigned index) const {
     const SeatPlan games = plan(k);
     if (index == 0 || index > games.size()) {
         LOG(tuneLogger(), FATAL) << "An iteration has only " << games.size() << " games";
         return false;
     }
-    setPlayers(pair);
-    m_settings.gamesDir = gamesDir(k);
+    const GameSettings settings = settingsFor(k, pair);
     GameResult result;
-    if (findPlayed(m_settings.gamesDir, games[index - 1], m_settings.players, result) ==
+    if (findPlayed(settings.gamesDir, games[index - 1], settings.players, result) ==
         PlayedState::Played) {
         LOG(tuneLogger(), INFO) << "Game " << index << " has been played already";
         return true;
     }
     std::error_code error;
-    std::filesystem::create_directories(m_settings.gamesDir, error);
+    std::filesystem::create_directories(settings.gamesDir, error);
     bool finished = false;
     const RunEnd end =
-        runGames(request({games[index - 1]}), m_settings, [&finished](const GameResult& result) {
+        runGames(request({games[index - 1]}), settings, [&finished](const GameResult& result) {
             finished = result.status != GameStatus::Failed;
             return false;
         });

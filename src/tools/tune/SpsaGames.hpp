@@ -52,10 +52,10 @@ public:
     // The games of iteration k.
     SeatPlan plan(unsigned k) const;
     // Plays iteration k; none when the run was interrupted or a player could not start.
-    std::optional<PairCounts> play(unsigned k, const SpsaPair& pair);
+    std::optional<PairCounts> play(unsigned k, const SpsaPair& pair) const;
     // Plays game `index` of iteration k beside the others in the games folder; true when it
     // finished or had been played already.
-    bool playOne(unsigned k, const SpsaPair& pair, unsigned index);
+    bool playOne(unsigned k, const SpsaPair& pair, unsigned index) const;
     // The games of iteration k that have no result in the games folder yet.
     SeatPlan missing(unsigned k) const;
     // The outcomes of iteration k from the games folder; none (logged) while a game of it has
@@ -66,13 +66,13 @@ public:
 
 private:
     std::string gamesDir(unsigned k) const;
-    void setPlayers(const SpsaPair& pair);
+    // The settings of iteration k's games: its folder, and the players of the pair's sides.
+    GameSettings settingsFor(unsigned k, const SpsaPair& pair) const;
     RunRequest request(SeatPlan games) const;
     SeatPlan gather(unsigned k, PairCounts& counts) const;
 
     std::vector<TuneMap> m_maps;
     GameSettings m_settings;
-    std::string m_root;
     std::string m_aiCommand;
     std::vector<SpsaParam> m_tuned;
     unsigned m_pairs;

@@ -166,8 +166,10 @@ bool emitJobs(const SpsaOptions& options, const Spsa& spsa, const SpsaGames& gam
     for (const PlannedGame& game : missing) {
         jobs += options.jobCommand + std::to_string(game.index) + "\n";
     }
-    if (!saveFiles(options, spsa, seed, history) ||
-        !writeFileAtomically(options.jobsFile, jobs, reason)) {
+    if (!saveFiles(options, spsa, seed, history)) {
+        return false;
+    }
+    if (!writeFileAtomically(options.jobsFile, jobs, reason)) {
         LOG(tuneLogger(), FATAL) << "Cannot write " << options.jobsFile << ": " << reason;
         return false;
     }
@@ -196,7 +198,7 @@ bool collectStep(const SpsaOptions& options, Spsa& spsa, const SpsaGames& games,
     return true;
 }
 
-bool playLive(const SpsaOptions& options, Spsa& spsa, SpsaGames& games, std::uint32_t seed,
+bool playLive(const SpsaOptions& options, Spsa& spsa, const SpsaGames& games, std::uint32_t seed,
               std::string& history) {
     while (!spsa.finished()) {
         if (!spsa.step(
