@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "tests/support/ServerHarness.hpp"
+#include "tests/support/TempFolder.hpp"
 
 using namespace std::chrono_literals;
 using namespace testing_support;
@@ -71,5 +72,28 @@ TEST(ReversiAi, AnalysesOfflineAndChecksItsOptions) {
         ScriptedProcess bad(programPath("reversi-ai"), args);
         result = bad.wait(30s);
         EXPECT_EQ(result.exitStatus, 1) << args.front() << result.out << result.err;
+    }
+}
+
+// With --random-moves the first moves of each game are drawn at random, exactly as many as
+// asked, and each is legal: both seats end the game, neither disqualified.
+TEST(ReversiAi, RandomMovesStartEachGame) {
+    TempFolder dir;
+    const std::string ai =
+        programPath("reversi-ai") + " -s {host} -p {port} --seed {seed} --hash 1 --random-moves 3";
+    const auto run = runProcess(programPath("reversi-arena"),
+                                {"--player", "a=" + ai, "--player", "b=" + ai, "--map",
+                                 mapPath("classic8x8.map"), "--games", "2", "--depthlimit", "2",
+                                 "--seed", "5", "--out", dir.file("out")},
+                                120s);
+    ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Games: 2 (2 finished, 0 stopped as hung, 0 failed)"), std::string::npos)
+        << run.out;
+    for (const std::string game : {"0001", "0002"}) {
+        const std::string games = dir.file("out/games/" + game);
+        EXPECT_EQ(countOf(readFile(games + ".result"), " -\n"), 2u);
+        for (const std::string seat : {".seat1.log", ".seat2.log"}) {
+            EXPECT_EQ(countOf(readFile(games + seat), "Move drawn at random"), 3u) << game << seat;
+        }
     }
 }

@@ -1,9 +1,12 @@
 #include "ai/AiPlayer.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/FileIO.hpp"
 #include "common/GameBoard.hpp"
@@ -172,7 +175,12 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
         "Stop each search after about this many nodes (mcts: iterations) as well; 0 for none",
         "nodes");
     nodes.valuename("n");
-    OPTA::VariableArgument<std::uint32_t> seed(m_seed, "Seed for the order of equal moves", "seed");
+    OPTA::VariableArgument<unsigned> randomMoves(
+        m_randomMoves, "Play the first n moves of each game at random (varied self-play)",
+        "random-moves");
+    randomMoves.valuename("n");
+    OPTA::VariableArgument<std::uint32_t> seed(
+        m_seed, "Seed for the order of equal moves and the random moves", "seed");
     seed.valuename("number");
     OPTA::VariableArgument<std::string> analyse(
         m_analyseMap, "Search the start of this map without a server and print the result",
@@ -211,6 +219,7 @@ bool AiPlayer::parseOptions(OPTA::ArgumentParser& parser) {
         .add(hash)
         .add(movetime)
         .add(nodes)
+        .add(randomMoves)
         .add(seed)
         .add(analyse)
         .add(record)
@@ -249,6 +258,7 @@ bool AiPlayer::doRun() {
 // The board and the tables of the map are made here, before the first request is read.
 Game* AiPlayer::initGame(const Map& map) {
     m_board = std::make_unique<SearchBoard>(map);
+    m_movesThisGame = 0;
     prepareSearch(*m_board);
     return new Game(map, true);
 }
@@ -322,6 +332,13 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
     if (m_searcher == nullptr && m_mcts == nullptr) {
         prepareSearch(board);
     }
+    if (m_movesThisGame++ < m_randomMoves) {
+        const SearchMove drawn = randomMove(board);
+        if (drawn.isValid()) {
+            LOG(loggerAI, INFO) << "Move drawn at random";
+            return board.toMove(drawn);
+        }
+    }
     SearchLimits limits = moveLimits(start, grantedMs(timelimit, m_moveTime), depthlimit, m_params);
     limits.nodes = m_nodeLimit;
     PlyMove best;
@@ -346,6 +363,21 @@ Move AiPlayer::getMove(Game* game, unsigned int timelimit, unsigned int depthlim
     }
     LOG(loggerAI, INFO) << text;
     return board.toMove(best.move, best.player);
+}
+
+SearchMove AiPlayer::randomMove(const SearchBoard& board) {
+    std::vector<SearchMove> moves;
+    board.generateMoves(moves);
+    std::vector<SearchMove> free;
+    std::copy_if(moves.begin(), moves.end(), std::back_inserter(free), [&](SearchMove m) {
+        return m.bomb || SearchBoard::isFree(board.square(m.index));
+    });
+    const std::vector<SearchMove>& from = free.empty() ? moves : free;
+    if (from.empty()) {
+        return {};
+    }
+    std::uniform_int_distribution<std::size_t> pick(0, from.size() - 1);
+    return from[pick(m_random)];
 }
 
 // Offline: the start of the map or a recorded position, searched for --movetime with a line

@@ -38,6 +38,9 @@ private:
     // The search board of the game's position: the one that followed the game, or a new one
     // when it no longer agrees with the game (the server forced the bomb phase, say).
     SearchBoard& positionOf(const Game& game);
+    // One of the player's legal moves at random, placing a stone where that needs no override
+    // stone if it can: the start of a --random-moves game.
+    SearchMove randomMove(const SearchBoard& board);
     bool analyse();
     bool analysePosition(SearchBoard& board);
 
@@ -51,6 +54,10 @@ private:
     // --nodes: a node (iteration) limit of every search besides the clock, 0 for none.
     unsigned m_nodeLimit = 0;
     std::uint32_t m_seed = 0;
+    // --random-moves: the first moves of each game drawn at random, so that games of an AI
+    // against itself at a fixed depth differ; m_movesThisGame counts the requests answered.
+    unsigned m_randomMoves = 0;
+    unsigned m_movesThisGame = 0;
     std::string m_analyseMap;
     std::string m_recordFile;
     unsigned m_recordMoves = 0;
