@@ -1,13 +1,16 @@
 // The tree search: a legal answer in every kind of position of every sample map, the one
 // winning move of a small position found and proven, the depth limit and the node cap kept,
 // the tree of the last request reused, and the clock obeyed on a clock of the test's own.
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "common/Game.hpp"
+#include "search/Evaluation.hpp"
 #include "search/Mcts.hpp"
 #include "tests/support/GameSupport.hpp"
 #include "tests/support/SearchSupport.hpp"
@@ -22,6 +25,31 @@ SearchLimits iterations(std::uint64_t count, unsigned depth = 0) {
     limits.nodes = count;
     limits.depth = depth;
     return limits;
+}
+
+// Every player's max-n value `depth` moves ahead, each player at the evaluation's chance at
+// the end of each line (no game ends that early here).
+std::array<double, 8> maxN(SearchBoard& board, const Evaluator& eval, unsigned depth) {
+    std::array<double, 8> value{};
+    if (depth == 0) {
+        const SearchParams params;
+        for (unsigned p = 1; p <= board.players(); ++p) {
+            const double score = eval.evaluate(board, static_cast<Player>(p));
+            value[p - 1] = 1.0 / (1.0 + std::exp(-score / params.mctsEvaluationScale));
+        }
+        return value;
+    }
+    std::vector<SearchMove> moves;
+    board.generateMoves(moves);
+    const unsigned mover = static_cast<unsigned>(board.toMove()) - 1;
+    value[mover] = -1.0;
+    for (const SearchMove move : moves) {
+        board.makeMove(move);
+        const auto next = maxN(board, eval, depth - 1);
+        board.unmakeMove();
+        value = next[mover] > value[mover] ? next : value;
+    }
+    return value;
 }
 
 } // namespace
@@ -84,6 +112,29 @@ TEST(Mcts, KeepsTheDepthLimit) {
             EXPECT_EQ(info.depth, depth);
             EXPECT_LE(info.pv.size(), depth);
             EXPECT_EQ(board.undoDepth(), 0u);
+        }
+    }
+}
+
+// Without a clock the search stops once every line to the depth limit is evaluated, with the
+// max-n value of those lines; a search of a later position (the tree kept) does so again,
+// from its own depth.
+TEST(Mcts, EvaluatesEveryLineToTheDepthLimitAndStops) {
+    for (const auto& [name, depth] : {std::pair{"classic8x8.map", 2u}, {"eight8p.map", 1u}}) {
+        SCOPED_TRACE(name);
+        const auto map = mapFromFile(name);
+        SearchBoard board(*map);
+        const Evaluator eval(board);
+        Mcts mcts(board, 200'000);
+        for (int search = 0; search < 2; ++search) {
+            SearchLimits limits;
+            limits.depth = depth;
+            const MctsInfo info = mcts.search(board, limits);
+            EXPECT_TRUE(info.complete);
+            EXPECT_FALSE(info.exact);
+            const unsigned root = static_cast<unsigned>(board.toMove()) - 1;
+            EXPECT_NEAR(info.value, maxN(board, eval, depth)[root], 1e-4) << search;
+            board.makeMove(info.best.move);
         }
     }
 }

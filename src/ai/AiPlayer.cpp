@@ -100,8 +100,9 @@ std::string treeSummary(const SearchBoard& board, const MctsInfo& info, double m
         << info.reusedVisits << " ips " << ips << " depth " << info.depth << " best "
         << moveText(board, info.best, board.players() > 2) << " share "
         << static_cast<int>(100 * info.visitShare) << "% value "
-        << static_cast<int>(1000 * info.value) << (info.exact ? " (exact)" : "") << " time "
-        << static_cast<long>(ms) << " ms pv " << pvText(board, info.pv);
+        << static_cast<int>(1000 * info.value) << (info.exact ? " (exact)" : "")
+        << (info.complete ? " (complete)" : "") << " time " << static_cast<long>(ms) << " ms pv "
+        << pvText(board, info.pv);
     return out.str();
 }
 

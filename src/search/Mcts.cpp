@@ -19,7 +19,8 @@ constexpr unsigned PvLength = 12;
 } // namespace
 
 float Mcts::Node::mean(Player p) const {
-    return visits == 0 ? 0.0f : sum[static_cast<unsigned>(p) - 1] / static_cast<float>(visits);
+    const float total = sum[static_cast<unsigned>(p) - 1];
+    return solved ? total : visits == 0 ? 0.0f : total / static_cast<float>(visits);
 }
 
 Mcts::Mcts(const SearchBoard& board, std::size_t maxNodes, const SearchParams& params)
@@ -70,6 +71,14 @@ void Mcts::prepareRoot(const SearchBoard& board) {
     if (m_nodes.empty() || !reuseSubtree(board.hash())) {
         m_nodes.assign(1, Node{});
         m_nodes[0].hash = board.hash();
+    }
+    for (Node& n : m_nodes) {
+        if (n.horizon) {
+            for (float& total : n.sum) {
+                total *= static_cast<float>(n.visits);
+            }
+            n.solved = n.horizon = false;
+        }
     }
     if (m_nodes[0].firstChild == NoChild && !expand(0, board)) {
         m_nodes.assign(1, Node{});
@@ -148,18 +157,20 @@ void Mcts::iterate(SearchBoard& board) {
     while (true) {
         Node& n = m_nodes[node];
         if (n.solved) {
-            for (unsigned p = 1; p <= board.players(); ++p) {
-                result[p - 1] = n.mean(playerAt(p));
-            }
+            result = n.sum;
             break;
         }
         if (board.isFinal()) {
             n.solved = true;
-            result = finalResult(board);
+            result = n.sum = finalResult(board);
             break;
         }
-        if (depth >= m_limitDepth ||
-            (n.firstChild == NoChild && ((n.visits == 0 && node != 0) || !expand(node, board)))) {
+        if (depth >= m_limitDepth) {
+            n.solved = n.horizon = true;
+            result = n.sum = evaluatedResult(board);
+            break;
+        }
+        if (n.firstChild == NoChild && ((n.visits == 0 && node != 0) || !expand(node, board))) {
             result = simulate(board, depth);
             break;
         }
@@ -388,7 +399,7 @@ void Mcts::backup(const Result& result) {
     for (const std::uint32_t index : m_path) {
         Node& n = m_nodes[index];
         ++n.visits;
-        for (std::size_t p = 0; p < result.size(); ++p) {
+        for (std::size_t p = 0; p < result.size() && !n.solved; ++p) {
             n.sum[p] += result[p];
         }
     }
@@ -398,28 +409,29 @@ void Mcts::backup(const Result& result) {
 }
 
 // The multi-player solver: a node is solved for p, who moves there, when a solved child gives
-// p first place alone, or when every child is solved (p takes the best of them).
+// p first place alone for certain, or when every child is solved (p takes the best of them;
+// below the depth limit's evaluations the result is one to that depth only).
 void Mcts::trySolve(std::uint32_t node, Player p) {
     Node& n = m_nodes[node];
     const float win = static_cast<float>(1.0 - m_params.mctsStoneShare) - 1e-4f;
     std::uint32_t best = NoChild;
     bool all = true;
+    bool horizon = false;
     for (std::uint32_t c = n.firstChild; c < n.firstChild + n.children; ++c) {
         const Node& child = m_nodes[c];
+        horizon = horizon || child.horizon;
         if (!child.solved) {
             all = false;
         } else if (best == NoChild || child.mean(p) > m_nodes[best].mean(p)) {
             best = c;
         }
     }
-    if (best == NoChild || (!all && m_nodes[best].mean(p) < win)) {
+    if (best == NoChild || (!all && (m_nodes[best].horizon || m_nodes[best].mean(p) < win))) {
         return;
     }
-    const Node& proof = m_nodes[best];
-    for (std::size_t q = 0; q < n.sum.size(); ++q) {
-        n.sum[q] = proof.sum[q] / static_cast<float>(proof.visits) * static_cast<float>(n.visits);
-    }
+    n.sum = m_nodes[best].sum;
     n.solved = true;
+    n.horizon = all && horizon;
 }
 
 float Mcts::historyOf(Player p, index_t square) const {
@@ -446,7 +458,8 @@ void Mcts::fillInfo(MctsInfo& info, Player root) const {
     info.value = m_nodes[best].mean(root);
     info.nodes = m_nodes.size();
     info.depth = m_maxDepth;
-    info.exact = top.solved;
+    info.exact = top.solved && !top.horizon;
+    info.complete = top.solved && top.horizon;
     info.pv.push_back(info.best);
     for (std::uint32_t n = best; info.pv.size() < PvLength && m_nodes[n].firstChild != NoChild;) {
         const Node& parent = m_nodes[n];

@@ -27,6 +27,8 @@ struct MctsInfo {
     unsigned depth = 0;
     // The root's result is certain (the solver proved it).
     bool exact = false;
+    // Every line to the depth limit was evaluated: the result is final for that depth.
+    bool complete = false;
     SearchClock::duration elapsed{};
     std::vector<PlyMove> pv;
 };
@@ -44,7 +46,8 @@ public:
     static std::size_t nodesFor(unsigned megabytes);
 
     // Searches for the player on turn until the hard deadline, the node limit (here: the number
-    // of iterations) or a proven result ends it; limits.depth caps the tree depth in moves.
+    // of iterations) or a proven result ends it; limits.depth caps the tree depth in moves, and
+    // the search ends as well once every line to that depth has been evaluated.
     // `board` is left as it was.
     MctsInfo search(SearchBoard& board, const SearchLimits& limits);
 
@@ -53,8 +56,10 @@ private:
     static constexpr std::uint32_t NoChild = 0xFFFFFFFFu;
 
     // One position of the tree: the move that led to it, the sums of each player's results over
-    // its visits, and its children (a block of consecutive nodes). A solved node's sums are its
-    // exact result times its visits, and every later visit adds that result again.
+    // its visits, and its children (a block of consecutive nodes). A solved node holds its
+    // exact result instead, which every later visit hands up unchanged. A node at
+    // the depth limit is solved by its evaluation, and so is a node whose children all are:
+    // such a result is certain only to that depth (`horizon`), and holds for no other root.
     struct Node {
         std::uint64_t hash = 0;
         Result sum{};
@@ -64,6 +69,7 @@ private:
         SearchMove move;
         Player mover = Player::P_INVALID;
         bool solved = false;
+        bool horizon = false;
 
         float mean(Player p) const;
     };
