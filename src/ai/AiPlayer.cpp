@@ -370,9 +370,8 @@ SearchMove AiPlayer::randomMove(const SearchBoard& board) {
     std::vector<SearchMove> moves;
     board.generateMoves(moves);
     std::vector<SearchMove> free;
-    std::copy_if(moves.begin(), moves.end(), std::back_inserter(free), [&](SearchMove m) {
-        return m.bomb || SearchBoard::isFree(board.square(m.index));
-    });
+    std::copy_if(moves.begin(), moves.end(), std::back_inserter(free),
+                 [&](SearchMove m) { return m.bomb || !board.isOccupied(m.index); });
     const std::vector<SearchMove>& from = free.empty() ? moves : free;
     if (from.empty()) {
         return {};

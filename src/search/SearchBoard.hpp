@@ -84,8 +84,6 @@ public:
     // Number of players of the map (2 ... 8); players are 1 ... players().
     unsigned players() const { return m_geo->players(); }
     Player toMove() const { return m_s.turn; }
-    // Empty or special: where a stone may go without an override.
-    static constexpr bool isFree(Square s) { return !occupied(s) && s != Square::NONE; }
     GamePhase phase() const { return m_s.phase; }
     bool isFinal() const { return m_s.phase == GamePhase::FINAL; }
     bool isDisqualified(Player p) const {
@@ -211,6 +209,8 @@ private:
     static constexpr bool occupied(Square s) {
         return static_cast<unsigned>(s) - 1u < 9u; // stones 1 ... 8 and EXPANSION 9
     }
+    // Empty or special: where a stone may go without an override.
+    static constexpr bool isFree(Square s) { return !occupied(s) && s != Square::NONE; }
 
     explicit SearchBoard(std::shared_ptr<const BoardGeometry> geometry);
     void initFromSquares();
