@@ -72,13 +72,8 @@ void Mcts::prepareRoot(const SearchBoard& board) {
         m_nodes.assign(1, Node{});
         m_nodes[0].hash = board.hash();
     }
-    for (Node& n : m_nodes) {
-        if (n.horizon) {
-            for (float& total : n.sum) {
-                total *= static_cast<float>(n.visits);
-            }
-            n.solved = n.horizon = false;
-        }
+    if (m_horizonNodes) {
+        unsolveHorizon();
     }
     if (m_nodes[0].firstChild == NoChild && !expand(0, board)) {
         m_nodes.assign(1, Node{});
@@ -146,6 +141,20 @@ void Mcts::keepSubtree(std::uint32_t root) {
     m_nodes.resize(kept);
 }
 
+// Results solved at the depth limit hold only for the root they were found from: such nodes
+// go back to sums over their visits, to be searched on from the new root.
+void Mcts::unsolveHorizon() {
+    for (Node& n : m_nodes) {
+        if (n.horizon) {
+            for (float& total : n.sum) {
+                total *= static_cast<float>(n.visits);
+            }
+            n.solved = n.horizon = false;
+        }
+    }
+    m_horizonNodes = false;
+}
+
 // One simulation: down the tree by UCT to a node not yet expanded (a node is expanded on its
 // second visit), a playout from there, and the result backed up along the path.
 void Mcts::iterate(SearchBoard& board) {
@@ -166,7 +175,7 @@ void Mcts::iterate(SearchBoard& board) {
             break;
         }
         if (depth >= m_limitDepth) {
-            n.solved = n.horizon = true;
+            n.solved = n.horizon = m_horizonNodes = true;
             result = n.sum = evaluatedResult(board);
             break;
         }

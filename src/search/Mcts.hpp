@@ -77,6 +77,7 @@ private:
     void prepareRoot(const SearchBoard& board);
     bool reuseSubtree(std::uint64_t hash);
     void keepSubtree(std::uint32_t root);
+    void unsolveHorizon();
     void iterate(SearchBoard& board);
     bool expand(std::uint32_t node, const SearchBoard& board);
     std::uint32_t select(const Node& parent, Player p);
@@ -116,4 +117,7 @@ private:
     unsigned m_undoBase = 0;
     unsigned m_limitDepth = 0;
     unsigned m_maxDepth = 0;
+    // Some node was solved at the depth limit: the next request must unsolve such nodes, and
+    // without depth limits it need not walk the kept tree for them.
+    bool m_horizonNodes = false;
 };
