@@ -45,6 +45,8 @@ Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
         if (board.square(index) == Square::INVERSION) {
             m_inversionSquares.push_back(index);
         }
+        m_stonesChangeHands |=
+            board.square(index) == Square::INVERSION || board.square(index) == Square::CHOICE;
         unsigned open = 0;
         for (unsigned d = 0; d < 4; ++d) {
             open += board.neighbour(index, Direction(d)) != INVALID_INDEX &&
@@ -150,12 +152,13 @@ std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
     return score;
 }
 
-// The stable stones, found only when they count: in games of many players a stone that no
-// capture can flip still changes hands with every inversion and choice, and the term made
-// the play on four-player maps weaker.
+// The stable stones, found only when they count: on a map with inversion or choice squares a
+// stone that no capture can flip still changes hands with every inversion and choice, and
+// there the term made the play of many players weaker.
 void Evaluator::addStable(const SearchBoard& board, int* stoneScore) const {
     if (m_params.stabilityWeight == 0 ||
-        board.validPlayers() > static_cast<unsigned>(m_params.stabilityMaxPlayers)) {
+        (m_stonesChangeHands &&
+         board.validPlayers() > static_cast<unsigned>(m_params.stabilityMaxPlayers))) {
         return;
     }
     std::array<unsigned, 9> stable{};

@@ -62,7 +62,7 @@ constexpr std::array Table{
     integer("stabilityWeight", &P::stabilityWeight, -1000, 1000,
             "a stone that no capture can flip any more"),
     integer("stabilityMaxPlayers", &P::stabilityMaxPlayers, 0, 8,
-            "stable stones count with at most this many players in the game"),
+            "with inversion or choice squares: stable stones count up to this many players"),
     integer("patternPercent", &P::patternPercent, 0, 1000,
             "per cent of the pattern weights (edge lines, corner blocks) counted"),
     integer("patternMaxPlayers", &P::patternMaxPlayers, 0, 8,

@@ -86,8 +86,9 @@ struct SearchParams {
     // on turn gets the last move unless someone passes, and gains this bonus.
     int parityEmpties = 14;
     int parityBonus = 20;
-    // A stone that no capture can flip any more (see StableStones), on top of its square,
-    // while at most stabilityMaxPlayers players are in the game.
+    // A stone that no capture can flip any more (see StableStones), on top of its square; on a
+    // map with inversion or choice squares only while at most stabilityMaxPlayers players are
+    // in the game.
     int stabilityWeight = 5;
     int stabilityMaxPlayers = 2;
     // The pattern terms (edge lines and corner blocks, see PatternSet) count with this many
