@@ -1,6 +1,7 @@
 // The tree search: a legal answer in every kind of position of every sample map, the one
 // winning move of a small position found and proven, the depth limit and the node cap kept,
-// the tree of the last request reused, and the clock obeyed on a clock of the test's own.
+// only the best bomb throws searched, the tree of the last request reused, and the clock
+// obeyed on a clock of the test's own.
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -137,6 +138,28 @@ TEST(Mcts, EvaluatesEveryLineToTheDepthLimitAndStops) {
             board.makeMove(info.best.move);
         }
     }
+}
+
+// In the bomb phase a node holds only the best throws by the evaluation, so one move deep
+// the search is complete after as many iterations, with the best value of every throw.
+TEST(Mcts, KeepsTheBestThrowsInTheBombPhase) {
+    const auto map = mapFromFile("holes8p.map");
+    Game game(*map, false);
+    std::mt19937 rng(5);
+    while (!game.is_terminal() && !game.is_final()) {
+        ASSERT_TRUE(game.makeMove(randomMove(game, rng)));
+    }
+    ASSERT_TRUE(game.is_terminal());
+    SearchBoard board(game);
+    const Evaluator eval(board);
+    Mcts mcts(board, 100'000);
+    SearchLimits limits;
+    limits.depth = 1;
+    const MctsInfo info = mcts.search(board, limits);
+    EXPECT_TRUE(info.complete);
+    EXPECT_LE(info.iterations, static_cast<std::uint64_t>(SearchParams{}.mctsBombWidth) + 1);
+    const unsigned root = static_cast<unsigned>(board.toMove()) - 1;
+    EXPECT_NEAR(info.value, maxN(board, eval, 1)[root], 1e-4);
 }
 
 // After the move played and the reply, the next search starts from the subtree of that

@@ -63,7 +63,7 @@ MctsInfo Mcts::search(SearchBoard& board, const SearchLimits& limits) {
 // The subtree of the new position when the old tree holds it, else a new root; the history of
 // earlier searches fades. A root without children is expanded at once, on an emptied pool if
 // the kept tree left no room.
-void Mcts::prepareRoot(const SearchBoard& board) {
+void Mcts::prepareRoot(SearchBoard& board) {
     for (std::size_t i = 0; i < m_historySum.size(); ++i) {
         m_historySum[i] /= 2;
         m_historyCount[i] /= 2;
@@ -200,14 +200,18 @@ void Mcts::iterate(SearchBoard& board) {
     backup(result);
 }
 
-// Adds a block of children, one per legal move in a random order, unless the pool is full or
-// the player on turn has no move (a position the server forced).
-bool Mcts::expand(std::uint32_t node, const SearchBoard& board) {
-    const unsigned count = board.generateMoves(m_moves.data());
+// Adds a block of children, one per legal move in a random order (in the bomb phase only the
+// best throws), unless the pool is full or the player on turn has no move (a position the
+// server forced).
+bool Mcts::expand(std::uint32_t node, SearchBoard& board) {
+    unsigned count = board.generateMoves(m_moves.data());
     if (count == 0 || m_nodes.size() + count > m_maxNodes) {
         return false;
     }
     std::shuffle(m_moves.begin(), m_moves.begin() + count, m_random);
+    if (board.phase() != GamePhase::BUILD) {
+        count = keepBestThrows(board, count);
+    }
     const auto first = static_cast<std::uint32_t>(m_nodes.size());
     for (unsigned i = 0; i < count; ++i) {
         Node child;
@@ -218,6 +222,28 @@ bool Mcts::expand(std::uint32_t node, const SearchBoard& board) {
     m_nodes[node].firstChild = first;
     m_nodes[node].children = count;
     return true;
+}
+
+// Moves the mctsBombWidth throws that leave the thrower best off against its strongest
+// opponent to the front of the moves, and returns how many there are.
+unsigned Mcts::keepBestThrows(SearchBoard& board, unsigned count) {
+    const auto width = static_cast<unsigned>(m_params.mctsBombWidth);
+    if (count <= width) {
+        return count;
+    }
+    const Player p = board.toMove();
+    m_throws.clear();
+    for (unsigned i = 0; i < count; ++i) {
+        board.makeMove(m_moves[i]);
+        m_throws.emplace_back(m_eval.evaluate(board, p), m_moves[i]);
+        board.unmakeMove();
+    }
+    std::partial_sort(m_throws.begin(), m_throws.begin() + width, m_throws.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (unsigned i = 0; i < width; ++i) {
+        m_moves[i] = m_throws[i].second;
+    }
+    return width;
 }
 
 // UCT with progressive history for player p, who moves at `parent`: unvisited children first,

@@ -74,12 +74,13 @@ private:
         float mean(Player p) const;
     };
 
-    void prepareRoot(const SearchBoard& board);
+    void prepareRoot(SearchBoard& board);
     bool reuseSubtree(std::uint64_t hash);
     void keepSubtree(std::uint32_t root);
     void unsolveHorizon();
     void iterate(SearchBoard& board);
-    bool expand(std::uint32_t node, const SearchBoard& board);
+    bool expand(std::uint32_t node, SearchBoard& board);
+    unsigned keepBestThrows(SearchBoard& board, unsigned count);
     std::uint32_t select(const Node& parent, Player p);
     Result simulate(SearchBoard& board, unsigned depth);
     SearchMove playoutMove(SearchBoard& board);
@@ -111,6 +112,8 @@ private:
     std::vector<std::uint32_t> m_path;
     std::vector<PlyMove> m_played;
     std::vector<SearchMove> m_moves;
+    // Bomb throws with their value for the thrower, while a node keeps the best of them.
+    std::vector<std::pair<int, SearchMove>> m_throws;
     // The free squares next to stones, where a playout looks for placements.
     std::vector<index_t> m_squaresNear;
     // The undo depth of the board at the root, the depth limit and the deepest node reached.

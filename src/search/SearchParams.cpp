@@ -96,6 +96,8 @@ constexpr std::array Table{
          "tree search: share of the stones in a finished game's result"),
     integer("mctsReuseDepth", &P::mctsReuseDepth, 0, 64,
             "tree search: moves deep an old tree is searched for the new position"),
+    integer("mctsBombWidth", &P::mctsBombWidth, 1, 2500,
+            "tree search: bomb throws a node holds, the best by the evaluation"),
     real("timeMarginFraction", &P::timeMarginFraction, 0, 0.9, "share of the time limit kept back"),
     integer("timeMarginMs", &P::timeMarginMs, 0, 10000, "milliseconds kept back"),
     real("newIterationFraction", &P::newIterationFraction, 0.01, 1,

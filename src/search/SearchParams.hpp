@@ -137,6 +137,9 @@ struct SearchParams {
     double mctsStoneShare = 0.1;
     // An old tree is searched this many moves deep for the position of a new request.
     int mctsReuseDepth = 10;
+    // In the bomb phase a node holds only this many throws, the best for the thrower by the
+    // evaluation: of a few hundred throws each would be tried a few times in a move's time.
+    int mctsBombWidth = 12;
 
     // --- Time ------------------------------------------------------------------------------
 
