@@ -73,11 +73,9 @@ struct SearchParams {
     int mobilityWeight = 11;
     int potentialMobilityWeight = 4;
     int frontierWeight = -7;
-    // Stock: an override stone can take any stone later, and is the only way back for a player
-    // whom captures or an inversion left without stones (against bots 100 won clearly over 40
-    // on eight8p, holes8p and generated four-player maps); a bomb is worth a base and a share
-    // of the squares its blast covers.
-    int overrideValue = 100;
+    // Stock: an override stone can take any stone later; a bomb is worth a base and a share of
+    // the squares its blast covers.
+    int overrideValue = 40;
     int bombBaseValue = 10;
     int bombAreaValue = 3;
     // With three or more players each open inversion square is taken with this chance (in
