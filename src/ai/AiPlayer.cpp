@@ -301,12 +301,7 @@ std::string AiPlayer::searchFor(const SearchBoard& board) const {
     if (!m_strategyName.empty()) {
         return m_strategyName;
     }
-    bool swapSquares = false;
-    for (unsigned i = 0; i < board.size(); ++i) {
-        const Square s = board.square(static_cast<index_t>(i));
-        swapSquares = swapSquares || s == Square::CHOICE || s == Square::INVERSION;
-    }
-    return defaultSearch(board.players(), board.nonHoles(), swapSquares);
+    return defaultSearch(board.players(), board.nonHoles(), board.hasSwapSquares());
 }
 
 // One search per game: the tree search, whose nodes take the --hash memory, or alpha-beta with

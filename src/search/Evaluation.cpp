@@ -30,9 +30,10 @@ unsigned stonesOnBoard(const SearchBoard& board) {
 // map's holes never come back and bombs only remove squares, so the start geometry bounds the
 // stability for the whole game.
 Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
-    : m_params(params), m_openAxes(board.size(), 0), m_value(board.size(), 0),
-      m_corner(board.size(), INVALID_INDEX), m_cornerPenalty(board.size(), 0), m_stable(board),
-      m_patterns(board), m_frontierStamp(board.size(), 0) {
+    : m_params(params), m_stonesChangeHands(board.hasSwapSquares()), m_openAxes(board.size(), 0),
+      m_value(board.size(), 0), m_corner(board.size(), INVALID_INDEX),
+      m_cornerPenalty(board.size(), 0), m_stable(board), m_patterns(board),
+      m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
     std::vector<index_t> playable;
@@ -45,8 +46,6 @@ Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
         if (board.square(index) == Square::INVERSION) {
             m_inversionSquares.push_back(index);
         }
-        m_stonesChangeHands |=
-            board.square(index) == Square::INVERSION || board.square(index) == Square::CHOICE;
         unsigned open = 0;
         for (unsigned d = 0; d < 4; ++d) {
             open += board.neighbour(index, Direction(d)) != INVALID_INDEX &&

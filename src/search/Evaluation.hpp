@@ -71,8 +71,9 @@ private:
     // The inversion squares still open in the board the evaluator was made from: no square
     // becomes one later.
     std::vector<index_t> m_inversionSquares;
-    // Whether the map has inversion or choice squares, which hand stones to other players.
-    bool m_stonesChangeHands = false;
+    // Whether the board it was made from has inversion or choice squares, which hand stones
+    // to other players.
+    bool m_stonesChangeHands;
     // The squares where a stone is worth something or pays a penalty: edges, corners and the
     // squares next to corners.
     std::vector<index_t> m_valued;

@@ -300,6 +300,15 @@ void SearchBoard::setTurn(Player p, GamePhase phase) {
     m_s.phase = phase;
 }
 
+bool SearchBoard::hasSwapSquares() const {
+    for (unsigned i = 0; i < size(); ++i) {
+        if (m_squares[i] == Square::CHOICE || m_squares[i] == Square::INVERSION) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool SearchBoard::canBomb(Player p) const {
     return !isDisqualified(p) && m_s.nonHoles != 0 && m_s.bombs[number(p)] != 0;
 }

@@ -78,6 +78,8 @@ public:
     bool isHole(index_t i) const { return m_squares[i] == Square::NONE; }
     // A stone of any colour or an expansion square.
     bool isOccupied(index_t i) const { return occupied(m_squares[i]); }
+    // Whether an inversion or choice square is still open: such squares hand stones around.
+    bool hasSwapSquares() const;
     // The player who owns stones of colour c (1 ... 8) now, and the colour player p owns.
     Player ownerOf(Square c) const { return m_s.btop[static_cast<unsigned>(c)]; }
     Square colourOf(Player p) const { return m_s.ptob[static_cast<unsigned>(p)]; }
