@@ -1,6 +1,6 @@
 // Terms of the evaluation: stable stones checked against random continuations, the pattern
 // tables' file, the patterns and the whole evaluation on mirror images of classic positions,
-// and the risk of being taken out handed on by inversions.
+// the risk of being taken out handed on by inversions, and override stones weighed by the map.
 #include <algorithm>
 #include <random>
 #include <sstream>
@@ -249,4 +249,23 @@ TEST(EvaluationInversions, HandOnTheRiskOfBeingTakenOut) {
     };
     EXPECT_LT(score(100, 100), score(100, 0));
     EXPECT_GE(score(0, 100), score(0, 0));
+}
+
+// An override stone counts in full where each player's share of the map is small (eight8p:
+// 47 squares), and in proportion to overrideShareSquares over the share beyond it (huge50x50:
+// 601 squares per player).
+TEST(EvaluationStock, OverrideStonesWeighAgainstEachPlayersShare) {
+    const auto small = mapFromFile("eight8p.map");
+    const auto large = mapFromFile("huge50x50.map");
+    ASSERT_NE(small, nullptr);
+    ASSERT_NE(large, nullptr);
+    SearchParams params;
+    const auto value = [&params](const Map& map) {
+        const SearchBoard board(map);
+        return Evaluator(board, params).overrideValue();
+    };
+    EXPECT_EQ(value(*small), params.overrideValue);
+    EXPECT_EQ(value(*large), params.overrideValue * params.overrideShareSquares * 4 / 2404);
+    params.overrideShareSquares = 601;
+    EXPECT_EQ(value(*large), params.overrideValue);
 }

@@ -36,6 +36,9 @@ Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
       m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
+    const unsigned limit = static_cast<unsigned>(m_params.overrideShareSquares) * board.players();
+    m_overrideValue = m_params.overrideValue * static_cast<int>(limit) /
+                      static_cast<int>(std::max(board.nonHoles(), limit));
     std::vector<index_t> playable;
     for (unsigned i = 0; i < board.size(); ++i) {
         const auto index = static_cast<index_t>(i);
@@ -300,7 +303,7 @@ int Evaluator::survivalScore(unsigned held, unsigned opponents) const {
 }
 
 int Evaluator::stockValue(const SearchBoard& board, Player p) const {
-    return m_params.overrideValue * static_cast<int>(board.overrides(p)) +
+    return m_overrideValue * static_cast<int>(board.overrides(p)) +
            m_bombValue * static_cast<int>(board.bombs(p));
 }
 

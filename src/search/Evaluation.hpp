@@ -37,6 +37,8 @@ public:
     int finalScore(const SearchBoard& board, Player root) const;
     // The static value of a stone on square i, for move ordering.
     int squareValue(index_t i) const { return m_value[i]; }
+    // An override stone in stock on this map (see SearchParams::overrideShareSquares).
+    int overrideValue() const { return m_overrideValue; }
     // No game from this position lasts more moves than this: every move fills an empty or
     // special square, takes an expansion square, or uses up an override stone or a bomb.
     unsigned movesLeftBound(const SearchBoard& board) const;
@@ -84,6 +86,7 @@ private:
     std::vector<index_t> m_corner;
     std::vector<int> m_cornerPenalty;
     int m_bombValue = 0;
+    int m_overrideValue = 0;
     StableStones m_stable;
     PatternSet m_patterns;
     // Scratch of the evaluation: the stamp of the last evaluation that found the stone on

@@ -375,7 +375,7 @@ int Mcts::captureGain(SearchBoard& board, SearchMove move) {
     const int gain = balance() - before;
     board.unmakeMove();
     return gain * m_params.stonePoints / static_cast<int>(board.players() - 1) +
-           m_eval.squareValue(move.index) - (override ? m_params.overrideValue : 0);
+           m_eval.squareValue(move.index) - (override ? m_eval.overrideValue() : 0);
 }
 
 // Each player's result of a finished game: the rank among the players still in the game

@@ -50,6 +50,8 @@ constexpr std::array Table{
             "3+ players: a free square next to an opposing stone"),
     integer("frontierWeight", &P::frontierWeight, -1000, 1000, "a stone next to a free square"),
     integer("overrideValue", &P::overrideValue, -1000, 1000, "an override stone in stock"),
+    integer("overrideShareSquares", &P::overrideShareSquares, 1, 2500,
+            "override stones count less where a player's share of the squares passes this"),
     integer("bombBaseValue", &P::bombBaseValue, -1000, 1000, "a bomb in stock"),
     integer("bombAreaValue", &P::bombAreaValue, -100, 100,
             "a bomb in stock, per square of its blast area"),
