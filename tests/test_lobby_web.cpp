@@ -167,11 +167,16 @@ TEST(LobbyWeb, JsonRecordsPagesAndBadRequests) {
     ASSERT_NE(lobby.http, 0);
     ASSERT_NE(lobby.port, 0);
     playRounds(lobby.port);
+    // Running first: every bot has left, so no game starts any more, and once none runs the
+    // finished list read after it holds them all.
     Json finished;
     ASSERT_TRUE(waitUntil(
         [&] {
+            if (!getJson(lobby.http, "/api/games?state=running").empty()) {
+                return false;
+            }
             finished = getJson(lobby.http, "/api/games?state=finished");
-            return getJson(lobby.http, "/api/games?state=running").empty() && finished.size() >= 2;
+            return finished.size() >= 2;
         },
         10s));
 
