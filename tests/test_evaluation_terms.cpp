@@ -251,21 +251,23 @@ TEST(EvaluationInversions, HandOnTheRiskOfBeingTakenOut) {
     EXPECT_GE(score(0, 100), score(0, 0));
 }
 
-// An override stone counts in full where each player's share of the map is small (eight8p:
-// 47 squares), and in proportion to overrideShareSquares over the share beyond it (huge50x50:
-// 601 squares per player).
+// With two players an override stone counts overrideValue; with more, overrideManyPercent of
+// it where each player's share of the map is small (eight8p: 47 squares), and in proportion to
+// overrideShareSquares over the share beyond it (huge50x50: 601 squares per player).
 TEST(EvaluationStock, OverrideStonesWeighAgainstEachPlayersShare) {
+    const auto two = mapFromFile("classic8x8.map");
     const auto small = mapFromFile("eight8p.map");
     const auto large = mapFromFile("huge50x50.map");
-    ASSERT_NE(small, nullptr);
-    ASSERT_NE(large, nullptr);
+    ASSERT_TRUE(two && small && large);
     SearchParams params;
     const auto value = [&params](const Map& map) {
         const SearchBoard board(map);
         return Evaluator(board, params).overrideValue();
     };
-    EXPECT_EQ(value(*small), params.overrideValue);
-    EXPECT_EQ(value(*large), params.overrideValue * params.overrideShareSquares * 4 / 2404);
+    const int many = params.overrideValue * params.overrideManyPercent / 100;
+    EXPECT_EQ(value(*two), params.overrideValue);
+    EXPECT_EQ(value(*small), many);
+    EXPECT_EQ(value(*large), many * params.overrideShareSquares * 4 / 2404);
     params.overrideShareSquares = 601;
-    EXPECT_EQ(value(*large), params.overrideValue);
+    EXPECT_EQ(value(*large), many);
 }

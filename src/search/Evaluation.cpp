@@ -36,9 +36,7 @@ Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
       m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
-    const unsigned limit = static_cast<unsigned>(m_params.overrideShareSquares) * board.players();
-    m_overrideValue = m_params.overrideValue * static_cast<int>(limit) /
-                      static_cast<int>(std::max(board.nonHoles(), limit));
+    m_overrideValue = manyPlayersOverrideValue(board);
     std::vector<index_t> playable;
     for (unsigned i = 0; i < board.size(); ++i) {
         const auto index = static_cast<index_t>(i);
@@ -300,6 +298,18 @@ int Evaluator::survivalScore(unsigned held, unsigned opponents) const {
     const int safe = m_params.survivalStones * static_cast<int>(opponents) / 3;
     const int missing = safe - static_cast<int>(held);
     return missing <= 0 ? 0 : -m_params.survivalPenalty * missing;
+}
+
+// See SearchParams::overrideManyPercent. With two players a player left without stones has
+// lost, so there an override stone is only the capture it makes later.
+int Evaluator::manyPlayersOverrideValue(const SearchBoard& board) const {
+    if (board.players() < 3) {
+        return m_params.overrideValue;
+    }
+    const long long limit = static_cast<long long>(m_params.overrideShareSquares) * board.players();
+    const long long squares = std::max<long long>(board.nonHoles(), limit);
+    return static_cast<int>(static_cast<long long>(m_params.overrideValue) *
+                            m_params.overrideManyPercent * limit / (100 * squares));
 }
 
 int Evaluator::stockValue(const SearchBoard& board, Player p) const {

@@ -65,6 +65,7 @@ private:
     std::uint32_t nextStamp() const;
     void expectInversions(unsigned players, unsigned open, int* stoneScore) const;
     int stockValue(const SearchBoard& board, Player p) const;
+    int manyPlayersOverrideValue(const SearchBoard& board) const;
     int survivalScore(unsigned held, unsigned opponents) const;
     // The root player's score minus that of the strongest opponent still in the game.
     static int againstStrongest(const SearchBoard& board, Player root, const int* score);

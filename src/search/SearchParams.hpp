@@ -74,12 +74,13 @@ struct SearchParams {
     int potentialMobilityWeight = 4;
     int frontierWeight = -7;
     // Stock: an override stone can take any stone later; a bomb is worth a base and a share of
-    // the squares its blast covers. Where each player's share of the playable squares is
-    // small, an override stone is a large part of what a player holds and the only way back
-    // for one whom captures or an inversion left with none; it counts overrideValue up to a
-    // share of overrideShareSquares and less in proportion beyond (40 on a 50 x 50 map with
-    // four players, where 100 lost against three bots).
-    int overrideValue = 100;
+    // the squares its blast covers. With three or more players an override stone is also the
+    // only way back for a player whom captures or an inversion left with none, and counts
+    // overrideManyPercent per cent of overrideValue while each player's share of the playable
+    // squares is at most overrideShareSquares, less in proportion beyond (100 on the 8-player
+    // maps, 39 on a 50 x 50 map with four players, where 100 lost against three bots).
+    int overrideValue = 40;
+    int overrideManyPercent = 250;
     int overrideShareSquares = 240;
     int bombBaseValue = 10;
     int bombAreaValue = 3;
