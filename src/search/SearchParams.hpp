@@ -77,11 +77,11 @@ struct SearchParams {
     // the squares its blast covers. With three or more players an override stone is also the
     // only way back for a player whom captures or an inversion left with none, and counts
     // overrideManyPercent per cent of overrideValue while each player's share of the playable
-    // squares is at most overrideShareSquares, less in proportion beyond (160 on the sample
+    // squares is at most overrideShareSquares, less in proportion beyond (240 on the sample
     // maps of 4 and 8 players, 39 on the 50 x 50 one, where 100 lost against three bots).
     int overrideValue = 40;
-    int overrideManyPercent = 400;
-    int overrideShareSquares = 150;
+    int overrideManyPercent = 600;
+    int overrideShareSquares = 100;
     int bombBaseValue = 10;
     int bombAreaValue = 3;
     // With three or more players each open inversion square is taken with this chance (in
