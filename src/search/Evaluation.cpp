@@ -32,11 +32,10 @@ unsigned stonesOnBoard(const SearchBoard& board) {
 Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
     : m_params(params), m_stonesChangeHands(board.hasSwapSquares()), m_openAxes(board.size(), 0),
       m_value(board.size(), 0), m_corner(board.size(), INVALID_INDEX),
-      m_cornerPenalty(board.size(), 0), m_stable(board), m_patterns(board),
-      m_frontierStamp(board.size(), 0) {
+      m_cornerPenalty(board.size(), 0), m_overrideValue(overrideValueOn(board)), m_stable(board),
+      m_patterns(board), m_frontierStamp(board.size(), 0) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
-    m_overrideValue = manyPlayersOverrideValue(board);
     std::vector<index_t> playable;
     for (unsigned i = 0; i < board.size(); ++i) {
         const auto index = static_cast<index_t>(i);
@@ -300,9 +299,9 @@ int Evaluator::survivalScore(unsigned held, unsigned opponents) const {
     return missing <= 0 ? 0 : -m_params.survivalPenalty * missing;
 }
 
-// See SearchParams::overrideManyPercent. With two players a player left without stones has
-// lost, so there an override stone is only the capture it makes later.
-int Evaluator::manyPlayersOverrideValue(const SearchBoard& board) const {
+// An override stone in stock on the board's map (see SearchParams::overrideManyPercent). With
+// two players a player left without stones has lost, so there it is only the capture it makes.
+int Evaluator::overrideValueOn(const SearchBoard& board) const {
     if (board.players() < 3) {
         return m_params.overrideValue;
     }

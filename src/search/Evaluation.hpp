@@ -37,7 +37,7 @@ public:
     int finalScore(const SearchBoard& board, Player root) const;
     // The static value of a stone on square i, for move ordering.
     int squareValue(index_t i) const { return m_value[i]; }
-    // An override stone in stock on this map (see SearchParams::overrideShareSquares).
+    // An override stone in stock on this map (see SearchParams::overrideManyPercent).
     int overrideValue() const { return m_overrideValue; }
     // No game from this position lasts more moves than this: every move fills an empty or
     // special square, takes an expansion square, or uses up an override stone or a bomb.
@@ -65,7 +65,7 @@ private:
     std::uint32_t nextStamp() const;
     void expectInversions(unsigned players, unsigned open, int* stoneScore) const;
     int stockValue(const SearchBoard& board, Player p) const;
-    int manyPlayersOverrideValue(const SearchBoard& board) const;
+    int overrideValueOn(const SearchBoard& board) const;
     int survivalScore(unsigned held, unsigned opponents) const;
     // The root player's score minus that of the strongest opponent still in the game.
     static int againstStrongest(const SearchBoard& board, Player root, const int* score);
