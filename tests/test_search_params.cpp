@@ -165,7 +165,7 @@ TEST(SearchParams, ChangedParametersReachTheSearch) {
               searchTo("classic8x8.map", 3, defaults).score);
 
     SearchParams margin;
-    margin.timeMarginMs = 125;
+    margin.timeMarginMs = 110;
     const SearchClock::time_point start{};
     EXPECT_EQ(moveLimits(start, 1000, 0, defaults).deadline -
                   moveLimits(start, 1000, 0, margin).deadline,

@@ -223,22 +223,22 @@ TEST(Searcher, AnswersWhenTimeIsShort) {
     }
 }
 
-// The budget of a request as the README gives it: the limit (after the client's safety offset,
-// so 500 for a server's 1000) less 15 % less 25 ms, no new iteration after 45 % of that, and
+// The budget of a request as docs/ai.md gives it: the limit (after the client's safety offset,
+// so 500 for a server's 1000) less 15 % less 10 ms, no new iteration after 45 % of that, and
 // --movetime (1000 by default) for a limit of 0; a limit within the margin leaves nothing.
-TEST(TimeBudget, LeavesTheMarginsOfTheReadme) {
+TEST(TimeBudget, LeavesTheDocumentedMargins) {
     const struct {
         unsigned limitMs;
         unsigned moveTimeMs;
         long long deadlineUs;
         long long softUs;
     } cases[] = {
-        {500, 1000, 400'000, 180'000},
-        {4500, 1000, 3'800'000, 1'710'000},
-        {0, 200, 145'000, 65'250},
-        {0, SearchParams::DefaultMoveTimeMs, 825'000, 371'250},
-        {30, 1000, 500, 225},
-        {29, 1000, 0, 0},
+        {500, 1000, 415'000, 186'750},
+        {4500, 1000, 3'815'000, 1'716'750},
+        {0, 200, 160'000, 72'000},
+        {0, SearchParams::DefaultMoveTimeMs, 840'000, 378'000},
+        {12, 1000, 200, 90},
+        {11, 1000, 0, 0},
         {1, 1000, 0, 0},
     };
     const SearchClock::time_point start{};
@@ -254,11 +254,11 @@ TEST(TimeBudget, LeavesTheMarginsOfTheReadme) {
     }
 }
 
-// On the budget of a 500 ms limit (400 ms, no new iteration after 180 ms), read from a clock
+// On the budget of a 500 ms limit (415 ms, no new iteration after 186.75 ms), read from a clock
 // of the test's own: (a) when the clock reaches the deadline at its first reading inside
 // iteration 4, the answer is the move, score and line of iteration 3, though nodes of
 // iteration 4 were searched; a microsecond earlier iteration 4 ends and no fifth starts. (b)
-// At 180 ms after iteration 2 no third one starts; a microsecond before it the search goes on
+// At 186.75 ms after iteration 2 no third one starts; a microsecond before it the search goes on
 // to the depth limit.
 TEST(Searcher, KeepsItsTimeBudgetOnItsClock) {
     const auto map = mapFromFile("classic8x8.map");
@@ -270,10 +270,10 @@ TEST(Searcher, KeepsItsTimeBudgetOnItsClock) {
         unsigned readings;
         unsigned depth;
     } cases[] = {
-        {3, 400'000, 2, 3},
-        {3, 399'999, 2, 4},
-        {2, 180'000, 1, 2},
-        {2, 179'999, 1, 6},
+        {3, 415'000, 2, 3},
+        {3, 414'999, 2, 4},
+        {2, 186'750, 1, 2},
+        {2, 186'749, 1, 6},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.atUs);
