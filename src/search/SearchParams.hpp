@@ -151,9 +151,9 @@ struct SearchParams {
 
     // The search gets the limit minus this fraction minus this many milliseconds: the margin
     // covers sending the answer and a busy machine, where a process that waits for a core
-    // learns of the request late. At 50 ms on huge50x50, two games at a time on two cores, no
-    // answer took more than 7.5 ms beyond its budget by the AI's own clock, and 10 ms kept
-    // back instead of 25 won 19 more of 192 games against three bots (docs/ai.md).
+    // learns of the request late. At 50 ms on huge50x50, two games at a time on two cores,
+    // nearly every answer came within 7.5 ms of its budget by the AI's own clock, and 10 ms
+    // kept back instead of 25 won about a tenth more games against three bots (docs/ai.md).
     double timeMarginFraction = 0.15;
     int timeMarginMs = 10;
     // A new iteration is started only while less than this fraction of the budget is used.
