@@ -139,7 +139,8 @@ void BM_SearchMoveCounts(benchmark::State& state) {
 }
 BENCHMARK(BM_SearchMoveCounts)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
-// One make and one unmake per iteration, going round the legal moves of the position.
+// One make and one unmake per iteration, going round the legal moves of the position; arg 1 = 1
+// with the stones next to free squares tracked.
 void BM_SearchMakeUnmake(benchmark::State& state) {
     const Map* map = benchmarkMap(state);
     if (map == nullptr) {
@@ -147,6 +148,7 @@ void BM_SearchMakeUnmake(benchmark::State& state) {
     }
     const MidGame mid = midGame(*map);
     SearchBoard& board = *mid.board;
+    board.trackNearStones(state.range(1) != 0);
     std::vector<SearchMove> moves;
     board.generateMoves(moves);
     std::size_t k = 0;
@@ -158,7 +160,24 @@ void BM_SearchMakeUnmake(benchmark::State& state) {
     benchmark::DoNotOptimize(board.hash());
     state.SetLabel(label(kMaps[state.range(0)], board, static_cast<unsigned>(moves.size())));
 }
-BENCHMARK(BM_SearchMakeUnmake)->DenseRange(0, 2);
+BENCHMARK(BM_SearchMakeUnmake)->ArgsProduct({{0, 1, 2}, {0, 1}});
+
+// The stones next to free squares that the evaluation reads: arg 1 = 0 counted from the squares
+// next to stones, 1 as the board keeps them while tracking (bitboard maps always count).
+void BM_NearStones(benchmark::State& state) {
+    const Map* map = benchmarkMap(state);
+    if (map == nullptr) {
+        return;
+    }
+    const MidGame mid = midGame(*map);
+    SearchBoard& board = *mid.board;
+    board.trackNearStones(state.range(1) != 0);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(board.nearStones());
+    }
+    state.SetLabel(label(kMaps[state.range(0)], board, board.countMoves(board.toMove())));
+}
+BENCHMARK(BM_NearStones)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
 } // namespace
 

@@ -204,7 +204,8 @@ bool walksAgree(const SearchBoard& board) {
 }
 
 // Squares, mapping, stocks, counts, disqualifications, turn, phase and move number agree, the
-// incremental hash equals the one computed from scratch, and the square walks fit the squares.
+// incremental hash and stones next to free squares equal those counted from scratch, and the
+// square walks fit the squares.
 testing::AssertionResult samePosition(const Game& game, const SearchBoard& board) {
     const GameBoard& ref = game.getBoard();
     std::ostringstream diff;
@@ -232,6 +233,9 @@ testing::AssertionResult samePosition(const Game& game, const SearchBoard& board
     if (!walksAgree(board)) {
         diff << " square walks";
     }
+    if (!(board.nearStones() == board.countNearStones())) {
+        diff << " stones next to free squares";
+    }
     if (diff.str().empty()) {
         return testing::AssertionSuccess();
     }
@@ -258,7 +262,9 @@ std::string positionKey(const SearchBoard& board) {
 // board in lockstep, checked after every step.
 class Lockstep {
 public:
-    Lockstep(const Map& map, unsigned seed) : m_game(map, true), m_board(map), m_rng(seed) {}
+    Lockstep(const Map& map, unsigned seed) : m_game(map, true), m_board(map), m_rng(seed) {
+        m_board.trackNearStones(true);
+    }
 
     // At most maxSteps steps; the generator's list is compared every `every` steps, and the
     // moves of every player every 4 * `every` steps.
@@ -270,7 +276,9 @@ public:
             ASSERT_NO_FATAL_FAILURE(step(steps % every == 0, steps % (4 * every) == 0));
             ASSERT_TRUE(samePosition(m_game, m_board)) << "after step " << steps;
             if (steps % every == 0) {
-                ASSERT_EQ(SearchBoard(m_game).hash(), m_board.hash()) << "copied from the game";
+                const SearchBoard copy(m_game);
+                ASSERT_EQ(copy.hash(), m_board.hash()) << "copied from the game";
+                ASSERT_TRUE(copy.nearStones() == m_board.nearStones()) << "counted, not tracked";
             }
         }
         while (m_board.undoDepth() > 0) {

@@ -33,7 +33,7 @@ Evaluator::Evaluator(const SearchBoard& board, const SearchParams& params)
     : m_params(params), m_stonesChangeHands(board.hasSwapSquares()), m_openAxes(board.size(), 0),
       m_value(board.size(), 0), m_corner(board.size(), INVALID_INDEX),
       m_cornerPenalty(board.size(), 0), m_overrideValue(overrideValueOn(board)), m_stable(board),
-      m_patterns(board), m_frontierStamp(board.size(), 0) {
+      m_patterns(board) {
     const auto area = 2 * board.geometry().bombStrength() + 1;
     m_bombValue = m_params.bombBaseValue + m_params.bombAreaValue * static_cast<int>(area * area);
     std::vector<index_t> playable;
@@ -88,20 +88,22 @@ int Evaluator::evaluate(const SearchBoard& board, Player root) const {
     return std::clamp(score, -SearchParams::HeuristicLimit + 1, SearchParams::HeuristicLimit - 1);
 }
 
-// Frontier and potential mobility from the free squares next to stones (on a large map most
-// squares are empty and far from any stone), then the squares stone by stone and the stable
-// stones, then per player: stones by game stage, mobility, the stocks, the patterns and, with
-// three or more players, the risk of being taken out. The inversions still to come hand the
-// stones on, and with them that risk: a player whose predecessor is out holds nothing after
-// the next inversion.
+// Frontier and potential mobility from the stones next to free squares, then the squares
+// stone by stone and the stable stones, then per player: stones by game stage, mobility, the
+// stocks, the patterns and, with three or more players, the risk of being taken out. The
+// inversions still to come hand the stones on, and with them that risk: a player whose
+// predecessor is out holds nothing after the next inversion.
 std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
     std::array<int, 9> stoneScore{};
-    NearStones near;
+    const SearchBoard::NearStones near = board.nearStones();
     const unsigned stones = stonesOnBoard(board);
     unsigned inversions = 0;
-    const std::uint32_t stamp = nextStamp();
-    board.forEachFreeNearOccupied(
-        [&](index_t i) { scanFreeSquare(board, i, stamp, near, stoneScore.data()); });
+    for (unsigned c = 1; c <= 8; ++c) {
+        if (near.frontier[c] != 0) {
+            stoneScore[static_cast<unsigned>(board.ownerOf(static_cast<Square>(c)))] +=
+                m_params.frontierWeight * near.frontier[c];
+        }
+    }
     const auto addSquare = [&](index_t i) {
         const Square s = board.square(i);
         if (isStone(s)) {
@@ -134,7 +136,7 @@ std::array<int, 9> Evaluator::playerScores(const SearchBoard& board) const {
         }
         const int mobility =
             twoPlayers ? m_params.mobilityWeight * static_cast<int>(board.mobility(player))
-                       : m_params.potentialMobilityWeight * near.potentialMoves(board, player);
+                       : m_params.potentialMobilityWeight * potentialMoves(board, near, player);
         score[p] = mobility + stockValue(board, player);
         if (!twoPlayers) {
             stoneScore[p] +=
@@ -236,46 +238,11 @@ int Evaluator::squareScore(const SearchBoard& board, index_t i) const {
     return m_value[i];
 }
 
-// A free square next to stones is a potential move of every player who does not own all of
-// them, and makes each of them a frontier stone (counted once per stone, by the stamp).
-void Evaluator::scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp,
-                               NearStones& near, int* stoneScore) const {
-    const bool open = isOpen(board.square(i));
-    unsigned colours = 0;
-    for (unsigned dirs = board.occupiedNeighbours(i); dirs != 0; dirs &= dirs - 1) {
-        const index_t n = board.neighbour(i, Direction(std::countr_zero(dirs)));
-        if (n == INVALID_INDEX || !isStone(board.square(n))) {
-            continue;
-        }
-        colours |= 1u << static_cast<unsigned>(board.square(n));
-        if (open && m_frontierStamp[n] != stamp) {
-            m_frontierStamp[n] = stamp;
-            stoneScore[static_cast<unsigned>(board.ownerOf(board.square(n)))] +=
-                m_params.frontierWeight;
-        }
-    }
-    if (colours == 0) {
-        return;
-    }
-    ++near.squares;
-    if ((colours & (colours - 1)) == 0) {
-        ++near.ofOneColour[std::countr_zero(colours)];
-    }
-}
-
-// The free squares next to a stone that the player does not own.
-int Evaluator::NearStones::potentialMoves(const SearchBoard& board, Player p) const {
-    return squares - ofOneColour[static_cast<unsigned>(board.colourOf(p))];
-}
-
-// A fresh mark for the frontier stones of one evaluation; after the counter wraps round every
-// old mark is cleared.
-std::uint32_t Evaluator::nextStamp() const {
-    if (++m_stamp == 0) {
-        std::fill(m_frontierStamp.begin(), m_frontierStamp.end(), 0u);
-        m_stamp = 1;
-    }
-    return m_stamp;
+// A free square next to a stone is a potential move of every player who does not own all the
+// stones around it.
+int Evaluator::potentialMoves(const SearchBoard& board, const SearchBoard::NearStones& near,
+                              Player p) {
+    return near.squares - near.ofOneColour[static_cast<unsigned>(board.colourOf(p))];
 }
 
 // After the build phase only stones and bombs still count.

@@ -47,22 +47,12 @@ public:
     unsigned openAxes(index_t i) const { return m_openAxes[i]; }
 
 private:
-    // The free squares next to stones: how many, and how many of them touch stones of only
-    // one colour (indexed by the colour).
-    struct NearStones {
-        int squares = 0;
-        std::array<int, 9> ofOneColour{};
-
-        int potentialMoves(const SearchBoard& board, Player p) const;
-    };
-
     void addStable(const SearchBoard& board, int* stoneScore) const;
     void addPatterns(const SearchBoard& board, int* score) const;
     int bombPhaseScore(const SearchBoard& board, Player root) const;
     int squareScore(const SearchBoard& board, index_t i) const;
-    void scanFreeSquare(const SearchBoard& board, index_t i, std::uint32_t stamp, NearStones& near,
-                        int* stoneScore) const;
-    std::uint32_t nextStamp() const;
+    static int potentialMoves(const SearchBoard& board, const SearchBoard::NearStones& near,
+                              Player p);
     void expectInversions(unsigned players, unsigned open, int* stoneScore) const;
     int stockValue(const SearchBoard& board, Player p) const;
     int overrideValueOn(const SearchBoard& board) const;
@@ -90,8 +80,4 @@ private:
     int m_overrideValue = 0;
     StableStones m_stable;
     PatternSet m_patterns;
-    // Scratch of the evaluation: the stamp of the last evaluation that found the stone on
-    // square i on the frontier.
-    mutable std::vector<std::uint32_t> m_frontierStamp;
-    mutable std::uint32_t m_stamp = 0;
 };

@@ -79,7 +79,9 @@ SearchBoard::SearchBoard(const SearchBoard& other)
     : m_geo(other.m_geo), m_rays(other.m_rays), m_rayOffsets(other.m_rayOffsets),
       m_rayHeads(other.m_rayHeads), m_bitboards(other.m_bitboards), m_maxMoves(other.m_maxMoves),
       m_squares(other.m_squares), m_adjacent(other.m_adjacent), m_frontier(other.m_frontier),
-      m_occupiedSet(other.m_occupiedSet), m_colourSets(other.m_colourSets), m_s(other.m_s),
+      m_occupiedSet(other.m_occupiedSet), m_colourSets(other.m_colourSets),
+      m_stoneNeighbours(other.m_stoneNeighbours), m_freeAround(other.m_freeAround),
+      m_near(other.m_near), m_trackNear(other.m_trackNear), m_s(other.m_s),
       m_queue(other.m_queue.size()) {}
 
 SearchBoard& SearchBoard::operator=(const SearchBoard& other) {
@@ -218,6 +220,9 @@ void SearchBoard::setSquare(index_t i, Square value) {
         m_s.freeBits = isFree(value) ? m_s.freeBits | bit : m_s.freeBits & ~bit;
     } else {
         updateColourSets(i, old, value);
+        if (m_trackNear) {
+            nearChanged(i, old, value);
+        }
     }
     if (occupied(old) != occupied(value)) {
         occupancyChanged(i, occupied(value));
@@ -235,6 +240,9 @@ void SearchBoard::restoreSquare(index_t i, Square value) {
         return;
     }
     updateColourSets(i, now, value);
+    if (m_trackNear) {
+        nearChanged(i, now, value);
+    }
     if (occupied(now) != occupied(value)) {
         occupancyChanged(i, occupied(value));
     } else if (now == Square::NONE) {

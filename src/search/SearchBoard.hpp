@@ -112,6 +112,24 @@ public:
     template <typename Visit>
     void forEachFreeNearOccupied(Visit&& visit) const;
 
+    // Stones next to free squares, by colour: what frontier stones and potential mobility are
+    // counted from. A stone is a frontier stone when a free square has it as a neighbour.
+    struct NearStones {
+        // Frontier stones of colour c (1 ... 8).
+        std::array<int, 9> frontier{};
+        // Free squares next to a stone, and those next to stones of colour c only.
+        int squares = 0;
+        std::array<int, 9> ofOneColour{};
+        bool operator==(const NearStones&) const = default;
+    };
+    // Counted from the squares next to stones, or, while trackNearStones is on (on maps other
+    // than bitboard maps), kept up to date with every change. Tracking makes each flip dearer
+    // and each evaluation far cheaper: an alpha-beta search evaluates every leaf and wants it,
+    // the playouts of a tree search make many moves per evaluation and do not.
+    NearStones nearStones() const;
+    void trackNearStones(bool on);
+    // The same counted from every square (for tests).
+    NearStones countNearStones() const;
     // Calls of makeMove since the start of the game, as the turn engine counts them.
     unsigned moveNumber() const { return m_s.moveNumber; }
     // Zobrist hash of squares, mapping, stocks, disqualifications, player on turn and phase.
@@ -247,6 +265,11 @@ private:
     bool placementFromStones(Player p) const;
     bool tailReachesFree(index_t start, unsigned d, Square colour) const;
     void updateColourSets(index_t i, Square old, Square now);
+    void initNear();
+    std::uint32_t nextNearStamp() const;
+    void nearChanged(index_t i, Square old, Square now);
+    void freeChanged(index_t i, int step);
+    void countNear(index_t j, int sign);
     bool canBomb(Player p) const;
 
     void placeStone(index_t i, Player p, MoveChoice choice);
@@ -277,6 +300,17 @@ private:
     // Maps other than bitboard maps: the occupied squares by content (colours 1 ... 8,
     // expansion 9), m_frontier.size() words each.
     std::vector<std::uint64_t> m_colourSets;
+    // Maps other than bitboard maps, for nearStones(): per free square four bits per colour c
+    // (from bit 4 * (c - 1)) counting its neighbours that hold a stone of colour c, per square
+    // the free squares that have it as a neighbour; the totals over the board.
+    std::vector<std::uint32_t> m_stoneNeighbours;
+    std::vector<std::uint8_t> m_freeAround;
+    NearStones m_near;
+    bool m_trackNear = false;
+    // Scratch of nearStones() without tracking: per square the stamp of the last count that
+    // found the stone on it next to a free square.
+    mutable std::vector<std::uint32_t> m_nearStamp;
+    mutable std::uint32_t m_stamp = 0;
     State m_s;
     std::vector<Change> m_changes;
     // The undo records of the moves made; entries from m_undoDepth on are spare, kept so that

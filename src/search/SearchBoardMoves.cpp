@@ -511,5 +511,8 @@ void SearchBoard::flipSquare(index_t i, Square colour) {
         m_s.colourBits[static_cast<unsigned>(colour)] |= 1ull << i;
     } else {
         updateColourSets(i, old, colour);
+        if (m_trackNear) {
+            nearChanged(i, old, colour);
+        }
     }
 }

@@ -28,6 +28,7 @@ Searcher::Searcher(const SearchBoard& board, TranspositionTable* table, const Se
 SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, const Report& report) {
     const auto start = m_now();
     m_board = &board;
+    m_board->trackNearStones(true);
     m_root = board.toMove();
     m_limits = limits;
     m_nodes = 0;
@@ -44,6 +45,7 @@ SearchInfo Searcher::search(SearchBoard& board, const SearchLimits& limits, cons
     }
     info.nodes = m_nodes;
     info.elapsed = m_now() - start;
+    m_board->trackNearStones(false);
     m_board = nullptr;
     return info;
 }
