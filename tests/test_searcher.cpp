@@ -176,6 +176,23 @@ TEST(Searcher, EndsTheDeepeningOnAWinOnlyWithTwoPlayers) {
     }
 }
 
+// Best-reply search with a root width of one looks beyond depth 2 only at the move depth 2
+// found best, and so keeps it.
+TEST(Searcher, KeepsTheRootWidthOfBestReplySearch) {
+    const auto map = mapFromFile("eight8p.map");
+    SearchBoard board(*map);
+    SearchParams params;
+    params.bestReplyRootWidth = 1;
+    Searcher searcher(board, nullptr, params);
+    SearchLimits limits;
+    limits.depth = 4;
+    std::vector<SearchMove> best;
+    searcher.search(board, limits, [&best](const SearchInfo& i) { best.push_back(i.best.move); });
+    ASSERT_EQ(best.size(), 4u);
+    EXPECT_EQ(best[2], best[1]);
+    EXPECT_EQ(best[3], best[1]);
+}
+
 // Iterations stop at the depth limit, the line is no longer than it, and each completed
 // iteration is reported once.
 TEST(Searcher, KeepsTheDepthLimit) {

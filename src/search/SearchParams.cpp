@@ -81,6 +81,8 @@ constexpr std::array Table{
             "move order: history divided by this before each search"),
     integer("historyMax", &P::historyMax, 1, 1 << 24,
             "move order: all history is halved when a counter passes this"),
+    integer("bestReplyRootWidth", &P::bestReplyRootWidth, 0, 2500,
+            "best-reply search: root moves searched beyond depth 2 (0: all)"),
     integer("bombPhaseWidth", &P::bombPhaseWidth, 1, 2500,
             "bomb throws searched below the first ply"),
     integer("ttAgeWeight", &P::ttAgeWeight, 0, 255,

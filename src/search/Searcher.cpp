@@ -119,7 +119,11 @@ int Searcher::searchRoot(unsigned depth) {
     int best = -Infinity;
     std::size_t bestIndex = 0;
     m_pvLength[0] = 0;
-    for (std::size_t i = 0; i < m_rootMoves.size(); ++i) {
+    std::size_t width = m_rootMoves.size();
+    if (m_bestReply && depth > 2 && m_params.bestReplyRootWidth > 0) {
+        width = std::min(width, static_cast<std::size_t>(m_params.bestReplyRootWidth));
+    }
+    for (std::size_t i = 0; i < width; ++i) {
         const PlyMove m = m_rootMoves[i];
         const int v = childScore(m, depth - 1, alpha, Infinity, 1, true, i == 0);
         if (m_stopped) {
