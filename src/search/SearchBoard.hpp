@@ -128,7 +128,7 @@ public:
     // the playouts of a tree search make many moves per evaluation and do not.
     NearStones nearStones() const;
     void trackNearStones(bool on);
-    // The same counted from every square (for tests).
+    // The same counted from every square and direction (for tests).
     NearStones countNearStones() const;
     // Calls of makeMove since the start of the game, as the turn engine counts them.
     unsigned moveNumber() const { return m_s.moveNumber; }
@@ -310,7 +310,7 @@ private:
     // Scratch of nearStones() without tracking: per square the stamp of the last count that
     // found the stone on it next to a free square.
     mutable std::vector<std::uint32_t> m_nearStamp;
-    mutable std::uint32_t m_stamp = 0;
+    mutable std::uint32_t m_lastNearStamp = 0;
     State m_s;
     std::vector<Change> m_changes;
     // The undo records of the moves made; entries from m_undoDepth on are spare, kept so that
