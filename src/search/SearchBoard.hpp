@@ -17,6 +17,7 @@
 #include "common/GameTypes.hpp"
 #include "common/Map.hpp"
 #include "search/BoardGeometry.hpp"
+#include "search/SquareMarks.hpp"
 
 class Game;
 
@@ -266,7 +267,6 @@ private:
     bool tailReachesFree(index_t start, unsigned d, Square colour) const;
     void updateColourSets(index_t i, Square old, Square now);
     void initNear();
-    std::uint32_t nextNearStamp() const;
     void nearChanged(index_t i, Square old, Square now);
     void freeChanged(index_t i, int step);
     void countNear(index_t j, int sign);
@@ -307,10 +307,8 @@ private:
     std::vector<std::uint8_t> m_freeAround;
     NearStones m_near;
     bool m_trackNear = false;
-    // Scratch of nearStones() without tracking: per square the stamp of the last count that
-    // found the stone on it next to a free square.
-    mutable std::vector<std::uint32_t> m_nearStamp;
-    mutable std::uint32_t m_lastNearStamp = 0;
+    // Scratch of nearStones() without tracking: the stones it found next to a free square.
+    mutable SquareMarks m_nearMarks;
     State m_s;
     std::vector<Change> m_changes;
     // The undo records of the moves made; entries from m_undoDepth on are spare, kept so that

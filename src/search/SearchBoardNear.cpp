@@ -53,11 +53,10 @@ SearchBoard::NearStones SearchBoard::nearStones() const {
         return m_near;
     }
     NearStones near;
-    const std::uint32_t stamp = nextNearStamp();
+    SquareMarks::Pass marks = m_nearMarks.begin(size());
     forEachFreeNearOccupied([&](index_t i) {
         const auto mark = [&](index_t n) {
-            if (m_nearStamp[n] != stamp) {
-                m_nearStamp[n] = stamp;
+            if (marks.mark(n)) {
                 ++near.frontier[static_cast<unsigned>(m_squares[n])];
             }
         };
@@ -184,17 +183,4 @@ void SearchBoard::freeChanged(index_t i, int step) {
 // stones.
 void SearchBoard::countNear(index_t j, int sign) {
     countFree(m_near, coloursPresent(m_stoneNeighbours[j]), sign);
-}
-
-// A fresh mark for the frontier stones of one count; after the counter wraps round every old
-// mark is cleared.
-std::uint32_t SearchBoard::nextNearStamp() const {
-    if (m_nearStamp.size() != size()) {
-        m_nearStamp.assign(size(), 0);
-    }
-    if (++m_lastNearStamp == 0) {
-        std::fill(m_nearStamp.begin(), m_nearStamp.end(), 0u);
-        m_lastNearStamp = 1;
-    }
-    return m_lastNearStamp;
 }

@@ -15,7 +15,7 @@ bool isWall(const SearchBoard& board, index_t n) {
 
 // The seeds are the squares with at most one open axis: a stone on a corner is stable as it
 // stands, one on an edge when its edge line is full or closed by stable stones.
-StableStones::StableStones(const SearchBoard& board) : m_mark(board.size(), 0) {
+StableStones::StableStones(const SearchBoard& board) : m_marks(board.size()) {
     for (unsigned i = 0; i < board.size(); ++i) {
         const auto index = static_cast<index_t>(i);
         if (board.isHole(index)) {
@@ -35,11 +35,11 @@ StableStones::StableStones(const SearchBoard& board) : m_mark(board.size(), 0) {
 
 void StableStones::find(const SearchBoard& board, std::array<unsigned, 9>& byColour) const {
     byColour.fill(0);
-    nextStamp();
+    SquareMarks::Pass marks = m_marks.begin(board.size());
     m_work.clear();
     const auto examine = [&](index_t i) {
-        if (m_mark[i] != m_stamp && isStone(board.square(i)) && holds(board, i)) {
-            m_mark[i] = m_stamp;
+        if (!marks.isMarked(i) && isStone(board.square(i)) && holds(board, i)) {
+            marks.mark(i);
             ++byColour[static_cast<unsigned>(board.square(i))];
             m_work.push_back(i);
         }
@@ -71,7 +71,7 @@ bool StableStones::axisClosed(const SearchBoard& board, index_t i, unsigned d) c
     const Square own = board.square(i);
     for (unsigned side : {d, d + 4}) {
         const index_t n = board.neighbour(i, Direction(side));
-        if (isWall(board, n) || (m_mark[n] == m_stamp && board.square(n) == own)) {
+        if (isWall(board, n) || (m_marks.isMarked(n) && board.square(n) == own)) {
             return true;
         }
     }
@@ -89,13 +89,5 @@ bool StableStones::lineFull(const SearchBoard& board, index_t i, unsigned d) {
         if (*n == geometry.rayTail() || !board.isOccupied(*n)) {
             return false;
         }
-    }
-}
-
-// A fresh mark per search; after the counter wraps round every old mark is cleared.
-void StableStones::nextStamp() const {
-    if (++m_stamp == 0) {
-        std::fill(m_mark.begin(), m_mark.end(), 0u);
-        m_stamp = 1;
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "search/SearchBoard.hpp"
+#include "search/SquareMarks.hpp"
 
 // A stone is stable when on each of its four line axes a capture cannot close over it: a wall
 // (rim or hole) on one side, a stable stone of its own colour next to it on one side, or no
@@ -24,16 +25,14 @@ public:
     // Finds the stable stones of the position and counts them by colour (index 1 ... 8).
     void find(const SearchBoard& board, std::array<unsigned, 9>& byColour) const;
     // Whether the stone on square i was stable in the last position given to find.
-    bool isStable(index_t i) const { return m_mark[i] == m_stamp; }
+    bool isStable(index_t i) const { return m_marks.isMarked(i); }
 
 private:
     bool holds(const SearchBoard& board, index_t i) const;
     bool axisClosed(const SearchBoard& board, index_t i, unsigned d) const;
     static bool lineFull(const SearchBoard& board, index_t i, unsigned d);
-    void nextStamp() const;
 
     std::vector<index_t> m_seeds;
-    mutable std::vector<std::uint32_t> m_mark;
-    mutable std::uint32_t m_stamp = 0;
+    mutable SquareMarks m_marks;
     mutable std::vector<index_t> m_work;
 };
