@@ -5,7 +5,6 @@
 // squares a move changes.
 #include "search/SearchBoard.hpp"
 
-#include <algorithm>
 #include <bit>
 
 namespace {

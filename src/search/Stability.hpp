@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <vector>
 
 #include "search/SearchBoard.hpp"
